@@ -1,0 +1,26 @@
+// The general-purpose plugin interface between the player and a plugin:
+// the record a plugin hands over and the name of the function that returns it.
+#pragma once
+
+#include "platform/Types.h"
+
+namespace lyrebox {
+
+struct PluginRecord {
+    int version;                  // kPluginRecordVersion
+    const char* description;
+    int (*init)();
+    void (*config)();
+    void (*quit)();
+    platform::HWND hwndParent;        // filled in by the host before init
+    platform::HINSTANCE hDllInstance; // filled in by the host before init
+};
+
+inline constexpr int kPluginRecordVersion = 0x10;
+inline constexpr const char* kPluginEntryName = "winampGetGeneralPurposePlugin";
+using PluginEntry = PluginRecord* (*)();
+
+// WM_USER operation that returns a menu handle (wParam 0: main menu, 3: play-list menu).
+inline constexpr platform::LPARAM kIpcGetMenu = 281;
+
+}  // namespace lyrebox

@@ -1,0 +1,14 @@
+# lyrebox_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
+# Builds a GoogleTest executable and registers its tests with ctest. Tests run
+# with the build tree as their working directory and GST_REGISTRY kept inside it.
+function(lyrebox_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${T_NAME} PRIVATE
+    LYREBOX_BUILD_DIR="${CMAKE_BINARY_DIR}" LYREBOX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${T_NAME}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "GST_REGISTRY=${CMAKE_BINARY_DIR}/gst-registry.bin"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
