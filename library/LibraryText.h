@@ -55,3 +55,16 @@ inline constexpr std::string_view kSearchDirsPrefix = "searchf://";
 bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::string>& sharedDirs);
 
 }  // namespace lyrebox
+
+namespace lyrebox {
+
+// A decimal integer as request parameters are read: leading blanks and a sign
+// allowed, digits up to the first other character; anything else reads as 0.
+// Values beyond the int range saturate.
+int parseDecimal(std::string_view text);
+
+// A file name made fit for a quoted header parameter: '"' and '\' escaped
+// with '\', control bytes dropped.
+std::string quotedHeaderText(std::string_view name);
+
+}  // namespace lyrebox
