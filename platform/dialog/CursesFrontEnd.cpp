@@ -293,7 +293,7 @@ std::optional<std::string> CursesFrontEnd::browseForFolder(HWND, const std::stri
     layer.kind = Layer::Browser;
     std::error_code ec;
     layer.path = std::filesystem::current_path(ec).string();
-    if (layer.path.empty()) layer.path = "/";
+    if (layer.path.empty()) layer.path.assign(1, '/');
     layer.caret = layer.path.size();
     listFolders(layer);
     auto done = runLayer(layer);
