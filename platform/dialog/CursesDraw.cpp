@@ -123,7 +123,9 @@ void drawControl(const ControlState& c, const Cells& cell, bool focused) {
         case platform::ControlKind::PushButton:
         case platform::ControlKind::DefaultButton: {
             bool isDefault = c.tmpl.kind == platform::ControlKind::DefaultButton;
-            std::string label = (isDefault ? "<" : "[") + std::string(" ") + text + " " + (isDefault ? ">" : "]");
+            std::string open = isDefault ? "<" : "[", close = isDefault ? ">" : "]";
+            std::string label = open + " " + text + " " + close;
+            if (static_cast<int>(charCount(label)) > cell.cols) label = open + text + close;
             int col = cell.col + std::max(0, (cell.cols - static_cast<int>(charCount(label))) / 2);
             putText(cell.row, col, cell.cols, label, dim | (focused ? A_REVERSE : 0) | (isDefault ? A_BOLD : 0));
             break;

@@ -52,7 +52,7 @@ LRESULT controlWindowProc(HWND, UINT message, WPARAM, LPARAM lParam) {
 
 HWND create(const DialogTemplate& dialogTemplate, HWND parent, WindowProc proc, LPARAM initParam, bool modal) {
     DialogFrontEnd* frontEnd = gFrontEnd.load();
-    if (frontEnd == nullptr) return nullptr;
+    if (frontEnd == nullptr || !frontEnd->canShowDialogs()) return nullptr;
     auto state = std::make_unique<DialogState>();
     state->hwnd = createWindow(&dialogWindowProc);
     state->parent = parent;
@@ -187,6 +187,8 @@ bool endDialog(HWND dialog, INT_PTR result) {
 void destroyDialog(HWND dialog) {
     if (findDialog(dialog) == nullptr) return;
     for (DialogState* child : childDialogs(dialog)) destroyDialog(child->hwnd);
+    // The dialog's object learns here that its window is going.
+    sendMessage(dialog, WM_DESTROY, 0, 0);
     std::unique_ptr<DialogState> state;
     {
         Registry& r = registry();

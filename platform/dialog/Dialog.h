@@ -21,6 +21,8 @@ namespace platform {
 
 using INT_PTR = std::intptr_t;
 
+inline constexpr UINT WM_DESTROY = 0x0002;   // sent to a dialog just before it goes away
+
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 

@@ -17,6 +17,8 @@ class DialogFrontEnd {
 public:
     virtual ~DialogFrontEnd() = default;
 
+    // False refuses every new dialog (creation fails as when no front end is installed).
+    virtual bool canShowDialogs() const { return true; }
     virtual void dialogCreated(HWND /*dialog*/) {}
     virtual void dialogDestroyed(HWND /*dialog*/) {}
     virtual void modalStarted(HWND /*dialog*/) {}

@@ -148,6 +148,16 @@ void HeadlessDriver::queueFolder(std::optional<std::string> answer) {
     folders_.push_back(std::move(answer));
 }
 
+void HeadlessDriver::refuseDialogs(bool refuse) {
+    std::lock_guard lock(mutex_);
+    refuse_ = refuse;
+}
+
+bool HeadlessDriver::canShowDialogs() const {
+    std::lock_guard lock(mutex_);
+    return !refuse_;
+}
+
 std::vector<HeadlessDriver::MessageBoxRecord> HeadlessDriver::messageBoxes() const {
     std::lock_guard lock(mutex_);
     return messageBoxes_;

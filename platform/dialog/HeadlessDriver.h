@@ -65,9 +65,12 @@ public:
     int listViewSelection(HWND dialog, int id);
 
     void queueFolder(std::optional<std::string> answer);
+    // While refused, no dialog can be created (as on a system without them).
+    void refuseDialogs(bool refuse);
     std::vector<MessageBoxRecord> messageBoxes() const;
 
     // DialogFrontEnd
+    bool canShowDialogs() const override;
     void dialogCreated(HWND dialog) override;
     void dialogDestroyed(HWND dialog) override;
     void modalStarted(HWND dialog) override;
@@ -86,6 +89,7 @@ private:
     std::vector<Open> open_;
     std::deque<std::optional<std::string>> folders_;
     std::vector<MessageBoxRecord> messageBoxes_;
+    bool refuse_ = false;
 };
 
 }  // namespace platform
