@@ -1,0 +1,340 @@
+// The configuration dialog driven as a user drives it, against a real server
+// on loopback ports, a real settings file and the media library.
+#include "WindowThread.h"
+
+#include "config/ConfigDialog.h"
+#include "config/ConfigPages.h"
+#include "config/ConfigTemplates.h"
+#include "config/Settings.h"
+#include "http/HttpResponse.h"
+#include "http/Server.h"
+#include "library/MediaLibrary.h"
+#include "platform/Socket.h"
+#include "platform/dialog/HeadlessDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace lyrebox;
+using namespace lyrebox::config;
+using lyrebox::test::WindowThread;
+using platform::HWND;
+
+constexpr auto kLimit = std::chrono::seconds(30);
+
+std::uint16_t freePort() {
+    platform::Socket probe = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    return probe.localPort();
+}
+
+// Status code of a GET on loopback, or 0 when nothing answers.
+int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") {
+    platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
+    if (!s.valid()) return 0;
+    std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";
+    s.sendAll(request.data(), request.size());
+    s.setRecvTimeout(std::chrono::seconds(10));
+    std::string answer;
+    char buf[4096];
+    long n;
+    while ((n = s.recvSome(buf, sizeof buf)) > 0) answer.append(buf, static_cast<std::size_t>(n));
+    if (answer.size() < 12) return 0;
+    return std::atoi(answer.substr(9, 3).c_str());
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ConfigDialogTest : public ::testing::Test {
+protected:
+    ConfigDialogTest() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "lyrebox-dlg-XXXXXX").string();
+        dir = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string("/tmp");
+        iniPath = dir + "/gen_lyrebox.ini";
+        port = freePort();
+        window.run([this] {
+            settings = std::make_unique<Settings>(iniPath);
+            settings->setListenIP(parseIPv4("127.0.0.1"));
+            settings->setListenPort(port);
+            settings->save();
+            server = std::make_unique<Server>(settings->listenIP(), port);
+            server->setDispatcher([](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+                response.setBody("pong");
+                response.send();
+            });
+            library = std::make_unique<MediaLibrary>(*settings);
+        });
+    }
+
+    ~ConfigDialogTest() override {
+        if (dialog != nullptr && driver.isOpen(dialog)) {
+            driver.click(dialog, kOk);
+            driver.waitForClosed(dialog);
+        }
+        window.run([this] {
+            server.reset();
+            library.reset();
+            settings.reset();
+        });
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+
+    // Opens the dialog on the window thread, as the plugin's menu item does.
+    void open() {
+        window.post([this] {
+            ConfigDialog config(nullptr, window.window(), *settings, *server, *library);
+            config.runModal();
+        });
+        dialog = driver.waitForModal(kMainTemplate, kLimit);
+        ASSERT_NE(dialog, nullptr);
+        serverPage = driver.findDialog(kServerTemplate);
+        securityPage = driver.findDialog(kSecurityTemplate);
+        libraryPage = driver.findDialog(kLibraryTemplate);
+        aboutPage = driver.findDialog(kAboutTemplate);
+        ASSERT_TRUE(serverPage && securityPage && libraryPage && aboutPage);
+    }
+
+    void ok() {
+        ASSERT_TRUE(driver.click(dialog, kOk));
+        ASSERT_TRUE(driver.waitForClosed(dialog, kLimit));
+    }
+
+    // The settings as the file holds them now.
+    std::unique_ptr<Settings> reloaded() const { return std::make_unique<Settings>(iniPath); }
+
+    bool serverRunning() {
+        bool running = false;
+        window.run([&] { running = server->isRunning(); });
+        return running;
+    }
+
+    platform::HeadlessDriver driver;
+    WindowThread window;
+    std::string dir, iniPath;
+    std::uint16_t port = 0;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<Server> server;
+    std::unique_ptr<MediaLibrary> library;
+    HWND dialog = nullptr, serverPage = nullptr, securityPage = nullptr, libraryPage = nullptr, aboutPage = nullptr;
+};
+
+TEST_F(ConfigDialogTest, OpensOnTheServerPageWithTheSettingsShown) {
+    open();
+    EXPECT_EQ(driver.listViewItems(dialog, kPageList),
+              (std::vector<std::string>{"Server", "Security", "Library", "About"}));
+    EXPECT_EQ(driver.listViewSelection(dialog, kPageList), 0);
+    EXPECT_TRUE(driver.dialogVisible(serverPage));
+    EXPECT_FALSE(driver.dialogVisible(securityPage));
+    EXPECT_FALSE(driver.dialogVisible(libraryPage));
+    EXPECT_FALSE(driver.dialogVisible(aboutPage));
+    EXPECT_EQ(driver.text(serverPage, kServerIP), "127.0.0.1");
+    EXPECT_EQ(driver.text(serverPage, kServerPort), std::to_string(port));
+    EXPECT_EQ(driver.text(serverPage, kTimeout), "900");
+    EXPECT_TRUE(driver.checked(serverPage, kAutoStart));
+    EXPECT_TRUE(driver.enabled(serverPage, kStart));
+    EXPECT_FALSE(driver.enabled(serverPage, kStop));
+    EXPECT_FALSE(driver.enabled(securityPage, kUsername));
+    EXPECT_EQ(driver.text(aboutPage, kAboutText), "Lyrebox Remote Control Plugin v3.0.1");
+
+    EXPECT_TRUE(driver.selectListViewItem(dialog, kPageList, 2));
+    EXPECT_TRUE(driver.dialogVisible(libraryPage));
+    EXPECT_FALSE(driver.dialogVisible(serverPage));
+}
+
+TEST_F(ConfigDialogTest, EscapeAndCloseBoxLeaveItOpen) {
+    open();
+    driver.escape(dialog);
+    driver.close(dialog);
+    EXPECT_TRUE(driver.isOpen(dialog));
+    ok();
+}
+
+TEST_F(ConfigDialogTest, OkRestartsARunningServerOnTheNewPort) {
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_FALSE(driver.enabled(serverPage, kStart));
+    EXPECT_TRUE(driver.enabled(serverPage, kStop));
+    EXPECT_EQ(httpStatus(port), 200);
+
+    std::uint16_t newPort = freePort();
+    ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(newPort)));
+    ok();
+    EXPECT_EQ(httpStatus(newPort), 200);
+    EXPECT_EQ(httpStatus(port), 0);
+    EXPECT_EQ(reloaded()->listenPort(), newPort);
+}
+
+TEST_F(ConfigDialogTest, OkLeavesAStoppedServerStopped) {
+    open();
+    ok();
+    ASSERT_TRUE(server->stoppedEvent().waitFor(kLimit));
+    EXPECT_FALSE(serverRunning());
+    EXPECT_EQ(httpStatus(port), 0);
+}
+
+TEST_F(ConfigDialogTest, StartOnAPortInUseReturnsWithStartEnabled) {
+    platform::Socket occupant = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    open();
+    ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(occupant.localPort())));
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_TRUE(driver.enabled(serverPage, kStart));
+    EXPECT_FALSE(driver.enabled(serverPage, kStop));
+    EXPECT_EQ(reloaded()->listenPort(), occupant.localPort());   // Start applied first
+}
+
+TEST_F(ConfigDialogTest, StopStopsTheServer) {
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    ASSERT_TRUE(driver.click(serverPage, kStop));
+    EXPECT_TRUE(driver.enabled(serverPage, kStart));
+    EXPECT_FALSE(serverRunning());
+    EXPECT_EQ(httpStatus(port), 0);
+}
+
+TEST_F(ConfigDialogTest, RequireAuthenticationSavesAtOnceButTheServerChangesOnlyOnOk) {
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_FALSE(driver.type(securityPage, kUsername, "alice"));   // disabled until required
+    ASSERT_TRUE(driver.click(securityPage, kRequireAuth));
+    EXPECT_TRUE(driver.checked(securityPage, kRequireAuth));
+    EXPECT_TRUE(reloaded()->requirePassword());
+    EXPECT_TRUE(driver.enabled(securityPage, kUsername));
+    EXPECT_TRUE(driver.enabled(securityPage, kPassword));
+    EXPECT_FALSE(driver.enabled(securityPage, kAllowedIPs));
+    ASSERT_TRUE(driver.type(securityPage, kUsername, "alice"));
+    ASSERT_TRUE(driver.type(securityPage, kPassword, "secret"));
+    EXPECT_EQ(httpStatus(port), 200);   // the running server still lets everyone in
+
+    ok();
+    EXPECT_EQ(httpStatus(port), 401);
+    EXPECT_EQ(httpStatus(port, "Authorization: Basic YWxpY2U6c2VjcmV0\r\n"), 200);
+    auto saved = reloaded();
+    EXPECT_EQ(saved->username(), "alice");
+    EXPECT_EQ(saved->password(), "secret");
+
+    // Unticking disables the edits again.
+    open();
+    ASSERT_TRUE(driver.selectListViewItem(dialog, kPageList, 1));
+    ASSERT_TRUE(driver.click(securityPage, kRequireAuth));
+    EXPECT_FALSE(driver.enabled(securityPage, kUsername));
+    EXPECT_FALSE(reloaded()->requirePassword());
+}
+
+TEST_F(ConfigDialogTest, TextsAreCutToTheirLimitsAndNumbersReadUnsigned) {
+    open();
+    driver.click(securityPage, kRequireAuth);
+    driver.type(securityPage, kUsername, std::string(40, 'u'));
+    driver.type(serverPage, kTimeout, "12x");
+    driver.type(serverPage, kServerIP, "10.0.0.7");
+    ok();
+    auto saved = reloaded();
+    EXPECT_EQ(saved->username(), std::string(31, 'u'));
+    EXPECT_EQ(saved->timeout(), 0);
+    EXPECT_EQ(saved->listenIP(), parseIPv4("10.0.0.7"));
+}
+
+TEST_F(ConfigDialogTest, SharedDirectoriesLoseTrailingSlashesButRootStays) {
+    open();
+    driver.queueFolder(std::string("/"));
+    driver.queueFolder(std::string("/srv/music/"));
+    ASSERT_TRUE(driver.click(libraryPage, kAddDirectory));
+    ASSERT_TRUE(driver.click(libraryPage, kAddDirectory));
+    ASSERT_TRUE(driver.click(libraryPage, kAddDirectory));   // cancelled: nothing added
+    EXPECT_EQ(driver.listItems(libraryPage, kSharedDirs), (std::vector<std::string>{"/", "/srv/music/"}));
+    EXPECT_TRUE(reloaded()->sharedDirs().snapshot()->empty());   // nothing saved yet
+    ok();
+    EXPECT_EQ(*reloaded()->sharedDirs().snapshot(), (std::vector<std::string>{"/", "/srv/music"}));
+    EXPECT_NE(readFile(iniPath).find("Shared Dirs=/;/srv/music;"), std::string::npos);
+}
+
+TEST_F(ConfigDialogTest, DirectoriesAreStoredInListOrder) {
+    open();
+    driver.queueFolder(std::string("/b"));
+    driver.queueFolder(std::string("/a"));
+    driver.click(libraryPage, kAddDirectory);
+    driver.click(libraryPage, kAddDirectory);
+    ok();
+    EXPECT_EQ(*reloaded()->sharedDirs().snapshot(), (std::vector<std::string>{"/a", "/b"}));
+}
+
+TEST_F(ConfigDialogTest, RemoveTakesOnlySelectedEntries) {
+    window.run([&] { settings->setSharedDirs({"/a", "/b", "/c"}); });
+    open();
+    ASSERT_TRUE(driver.click(libraryPage, kRemoveDirectory));
+    EXPECT_EQ(driver.listItems(libraryPage, kSharedDirs), (std::vector<std::string>{"/a", "/b", "/c"}));
+    driver.selectListItem(libraryPage, kSharedDirs, 0, true);
+    driver.selectListItem(libraryPage, kSharedDirs, 2, true);
+    ASSERT_TRUE(driver.click(libraryPage, kRemoveDirectory));
+    EXPECT_EQ(driver.listItems(libraryPage, kSharedDirs), std::vector<std::string>{"/b"});
+    ok();
+    EXPECT_EQ(*reloaded()->sharedDirs().snapshot(), std::vector<std::string>{"/b"});
+}
+
+TEST_F(ConfigDialogTest, ReindexSavesTheDirectoriesAndHandsThemToTheLibrary) {
+    open();
+    driver.queueFolder(dir + "/");
+    driver.click(libraryPage, kAddDirectory);
+    ASSERT_TRUE(driver.click(libraryPage, kReindex));
+    EXPECT_EQ(*reloaded()->sharedDirs().snapshot(), std::vector<std::string>{dir});
+    EXPECT_EQ(driver.listItems(libraryPage, kSharedDirs), std::vector<std::string>{dir});   // refreshed
+    EXPECT_EQ(*library->sharedDirs(), std::vector<std::string>{dir});
+}
+
+TEST_F(ConfigDialogTest, AWebRequestIsAnsweredWhileTheDialogIsOpen) {
+    // The handler needs the window thread, as every player command does.
+    window.run([&] {
+        HWND host = window.window();
+        server->setDispatcher([host](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+            platform::sendMessage(host, platform::WM_USER + 99, 0, 0);
+            response.setBody("answered on the window thread");
+            response.send();
+        });
+    });
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_EQ(httpStatus(port), 200);
+}
+
+TEST_F(ConfigDialogTest, FailureToOpenIsReported) {
+    driver.refuseDialogs(true);
+    window.run([&] {
+        ConfigDialog config(nullptr, window.window(), *settings, *server, *library);
+        config.runModal();
+    });
+    auto boxes = driver.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Cannot initialize Common Controls library");
+    EXPECT_EQ(boxes[0].caption, "Warning!");
+    EXPECT_EQ(boxes[1].text, "Dialog failed!");
+    EXPECT_EQ(boxes[1].caption, "Error");
+    EXPECT_EQ(boxes[1].owner, window.window());
+}
+
+TEST(ConfigDialogText, UnsignedNumbersAndTrailingSlashes) {
+    struct {
+        const char* text;
+        std::uint32_t value;
+    } numbers[] = {{"5151", 5151}, {" 80 ", 80}, {"", 0}, {"-1", 0}, {"12x", 0}, {"4294967295", 4294967295u},
+                   {"4294967296", 0}};
+    for (const auto& n : numbers) EXPECT_EQ(parseUnsignedText(n.text), n.value) << n.text;
+    struct {
+        const char* path;
+        const char* stored;
+    } paths[] = {{"/", "/"}, {"//", "/"}, {"/srv/music/", "/srv/music"}, {"/srv//", "/srv"}, {"/srv", "/srv"}};
+    for (const auto& p : paths) EXPECT_EQ(trimTrailingSlashes(p.path), p.stored) << p.path;
+}
+
+}  // namespace
