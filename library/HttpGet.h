@@ -1,0 +1,30 @@
+// The one outgoing request of the library: a GET of another server's stream
+// play list. Runs on the calling connection thread; bounded in time and size
+// so that a dead or hostile server cannot hold that thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace lyrebox {
+
+class HttpResponse;
+
+struct HttpUrl {
+    std::string hostPart;  // as written, port included (the "Host" header)
+    std::string host;
+    std::uint16_t port = 80;
+    std::string path;      // from the first "/" up to "?"
+    std::string query;     // after the "?"
+};
+
+// "http://host[:port]/path[?query]"; nothing when the text is not of that form.
+std::optional<HttpUrl> parseHttpUrl(const std::string& url);
+
+// One GET with "Connection: close"; the answer (any status) is read into
+// response. False when the URL is unusable, the server cannot be reached, or
+// no complete answer arrived within the limits.
+bool httpGet(const std::string& url, HttpResponse& response);
+
+}  // namespace lyrebox

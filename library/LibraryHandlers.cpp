@@ -1,0 +1,72 @@
+// The "library.js" and "stream" answers.
+#include "library/Answers.h"
+#include "library/BrowseDocument.h"
+#include "library/LibraryText.h"
+#include "library/M3uPlaylist.h"
+#include "library/MediaLibrary.h"
+
+#include "http/HttpRequest.h"
+#include "http/HttpResponse.h"
+
+namespace lyrebox {
+
+namespace {
+
+std::string paramOf(const ParamMap& params, const char* name) {
+    const auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+}  // namespace
+
+void answerNotFound(HttpResponse& response) {
+    response.setStatus(404, "Not Found");
+    response.setBody("<h1>404 Not Found</h1>");
+    response.send();
+}
+
+void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
+    std::string path = paramOf(params, "path");
+    const int sortBy = parseDecimal(paramOf(params, "sortby"));
+    const int sortDir = parseDecimal(paramOf(params, "sortdir"));
+    if (!isAllowedPath(path)) path.clear();
+
+    std::vector<FileEntry> entries;
+    const bool isRoot = path.empty();
+    if (isRoot) {
+        for (const auto& dir : *sharedDirs()) {
+            entries.push_back(FileEntry{dir, platform::FILE_ATTRIBUTE_DIRECTORY, 0, 0});
+        }
+    } else if (hasPrefix(path, kSearchPrefix)) {
+        search(path.substr(kSearchPrefix.size()), entries, false);
+    } else if (hasPrefix(path, kSearchDirsPrefix)) {
+        search(path.substr(kSearchDirsPrefix.size()), entries, true);
+    } else if (!hasPrefix(path, kHttpPrefix)) {
+        entries = listDirectory(path);
+    }
+    sortEntries(entries, sortBy, sortDir);
+    const std::string document = writeBrowseDocument(path, request.authToken(), entries, isRoot);
+    response.setBody(wrapInCallback(safeCallbackName(paramOf(params, "callback")), document));
+    response.send();
+}
+
+void MediaLibrary::stream(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
+    const std::string path = paramOf(params, "path");
+    std::vector<std::string> items;
+    if (!path.empty() && isAllowedPath(path)) expandPath(path, items);
+    if (items.empty()) {
+        answerNotFound(response);
+        return;
+    }
+    const std::string prefix = "http://" + requestHost(request) + "/download?path=";
+    const std::string suffix = "&auth=" + request.authToken();
+    M3uPlaylist list;
+    for (const auto& item : items) list.add(prefix + percentEncode(item) + suffix, baseName(item));
+    response.setHeader("Content-Type", "audio/m3u");
+    response.setHeader("Content-Disposition", "inline; filename=playlist.m3u");
+    response.setHeader("Cache-Control", "must-revalidate");
+    response.setBody(list.write());
+    response.send();
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,31 @@
+// An extended M3U play list: filled by appending, written once. Single thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lyrebox {
+
+class M3uPlaylist {
+public:
+    void add(std::string url, std::string title);
+    bool empty() const { return entries_.empty(); }
+    // "#EXTM3U\n", then "#EXTINF:0,<title>\n<url>\n" per entry. Control bytes
+    // are dropped from titles and URLs, so no name can add or split lines.
+    std::string write() const;
+
+private:
+    struct Entry {
+        std::string url;
+        std::string title;
+    };
+    std::vector<Entry> entries_;
+};
+
+// The items of a stream play list: the line after each "#EXTINF:" line, with
+// a trailing CR removed; only "http://" URLs are taken, so another server
+// cannot slip local paths into what is played here.
+void parseStreamPlaylist(std::string_view body, std::vector<std::string>& items);
+
+}  // namespace lyrebox

@@ -1,0 +1,34 @@
+#include "library/MediaLibrary.h"
+
+namespace lyrebox {
+
+SharedDirList::Snapshot MediaLibrary::sharedDirs() const {
+    return dirs_.load(std::memory_order_acquire)->snapshot();
+}
+
+bool MediaLibrary::isAllowedPath(const std::string& path) const {
+    return isPathUnderSharedDirs(path, *sharedDirs());
+}
+
+std::vector<FileEntry> MediaLibrary::listDirectory(const std::string& path) const {
+    const std::string copy = stripTrailingSlashes(path);
+    std::vector<FileEntry> entries;
+    if (copy.empty()) return entries;
+    for (auto& item : platform::listDirectoryItems(copy)) {
+        if (!isListable(item)) continue;
+        entries.push_back(FileEntry{joinPath(copy, item.name), item.attributes, item.lastWriteTime, item.size});
+    }
+    return entries;
+}
+
+platform::FindRecord MediaLibrary::lookupFile(const std::string& path) const {
+    if (!isAllowedPath(path)) return {};
+    if (hasPrefix(path, kHttpPrefix) || hasPrefix(path, kSearchPrefix) || hasPrefix(path, kSearchDirsPrefix)) {
+        return {};
+    }
+    auto item = platform::lookupPath(path);
+    if (!item || !isListable(*item)) return {};
+    return std::move(*item);
+}
+
+}  // namespace lyrebox

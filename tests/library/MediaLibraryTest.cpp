@@ -1,0 +1,108 @@
+#include "library/MediaLibrary.h"
+
+#include "config/Settings.h"
+#include "tests/library/TempTree.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace lyrebox {
+namespace {
+
+class MediaLibraryTest : public ::testing::Test {
+protected:
+    MediaLibraryTest() : settings(tree.path("test.ini")), library(settings) {
+        music = tree.dir("music");
+        settings.setSharedDirs({music});
+    }
+
+    std::vector<std::string> expand(const std::string& path) {
+        std::vector<std::string> items;
+        library.expandPath(path, items);
+        return items;
+    }
+
+    test::TempTree tree;
+    Settings settings;
+    MediaLibrary library;
+    std::string music;
+};
+
+TEST_F(MediaLibraryTest, ListsDirectoriesAndPlayableFilesOnly) {
+    tree.file("music/a.MP3", 10);
+    tree.file("music/b.txt", 10);
+    tree.file("music/noextension", 10);
+    tree.dir("music/Sub");
+    std::set<std::string> paths;
+    for (const auto& entry : library.listDirectory(music + "//")) paths.insert(entry.path);
+    EXPECT_EQ(paths, (std::set<std::string>{music + "/..", music + "/Sub", music + "/a.MP3"}));
+    EXPECT_TRUE(library.listDirectory(music + "/missing").empty());
+}
+
+TEST_F(MediaLibraryTest, LookupFileNeedsAllowedListablePath) {
+    tree.file("music/a.mp3", 10);
+    tree.file("music/b.txt", 10);
+    tree.file("outside.mp3", 10);
+    EXPECT_EQ(library.lookupFile(music + "/a.mp3").name, "a.mp3");
+    EXPECT_EQ(library.lookupFile(music + "/a.mp3").size, 10u);
+    EXPECT_TRUE(library.lookupFile(music + "/b.txt").name.empty());
+    EXPECT_TRUE(library.lookupFile(tree.path("outside.mp3")).name.empty());
+    EXPECT_TRUE(library.lookupFile(music + "/../outside.mp3").name.empty());
+    EXPECT_TRUE(library.lookupFile("search://a").name.empty());
+    EXPECT_TRUE(library.lookupFile("http://h/a.mp3").name.empty());
+}
+
+TEST_F(MediaLibraryTest, SharedDirsAreReadLive) {
+    EXPECT_TRUE(library.isAllowedPath(music + "/x.mp3"));
+    settings.setSharedDirs({"/elsewhere"});
+    EXPECT_FALSE(library.isAllowedPath(music + "/x.mp3"));
+    SharedDirList other({music});
+    library.setSharedDirs(other);
+    EXPECT_TRUE(library.isAllowedPath(music + "/x.mp3"));
+}
+
+TEST_F(MediaLibraryTest, ExpandsDirectoriesInByteOrderOfFullPaths) {
+    tree.file("music/b.mp3");
+    tree.file("music/A.mp3");
+    tree.file("music/sub/c.mp3");
+    tree.file("music/sub/notes.txt");
+    tree.file("music/B/x.mp3");
+    tree.file("music/Z.ogg");
+    tree.dir("music/empty");
+    const std::vector<std::string> expected{music + "/A.mp3", music + "/B/x.mp3", music + "/Z.ogg",
+                                            music + "/b.mp3", music + "/sub/c.mp3"};
+    EXPECT_EQ(expand(music), expected);
+    EXPECT_EQ(expand(music + "///"), expected);
+    EXPECT_TRUE(expand(music + "/empty").empty());
+    EXPECT_TRUE(expand(music + "/missing").empty());
+    EXPECT_TRUE(expand("").empty());
+}
+
+TEST_F(MediaLibraryTest, ExpandsSingleFilesAndPlainUrls) {
+    tree.file("music/a.mp3");
+    tree.file("music/notes.txt");
+    EXPECT_EQ(expand(music + "/a.mp3/"), std::vector<std::string>{music + "/a.mp3"});
+    EXPECT_EQ(expand(music + "/notes.txt"), std::vector<std::string>{music + "/notes.txt"});
+    EXPECT_EQ(expand("http://host/x.mp3"), std::vector<std::string>{"http://host/x.mp3"});
+    EXPECT_TRUE(expand("search://").empty());
+    EXPECT_TRUE(expand("searchf://rock").empty());
+}
+
+TEST_F(MediaLibraryTest, ExpansionSortsWhatWasGatheredBefore) {
+    tree.file("music/a.mp3");
+    std::vector<std::string> items{"zz-earlier"};
+    library.expandPath(music, items);
+    EXPECT_EQ(items, (std::vector<std::string>{music + "/a.mp3", "zz-earlier"}));
+}
+
+TEST_F(MediaLibraryTest, FollowsSymlinksButNotLoops) {
+    tree.file("music/a.mp3");
+    tree.file("elsewhere/linked.mp3");
+    std::filesystem::create_directory_symlink(tree.path("elsewhere"), tree.path("music/link"));
+    std::filesystem::create_directory_symlink(music, tree.path("music/loop"));
+    EXPECT_EQ(expand(music), (std::vector<std::string>{music + "/a.mp3", music + "/link/linked.mp3"}));
+}
+
+}  // namespace
+}  // namespace lyrebox
