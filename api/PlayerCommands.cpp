@@ -3,6 +3,7 @@
 #include "api/PlayerGateway.h"
 #include "api/PlayerText.h"
 #include "api/RequestRouter.h"
+#include "http/HttpResponse.h"
 
 #include <string>
 #include <utility>

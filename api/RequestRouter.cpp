@@ -2,11 +2,12 @@
 
 #include "api/FileCommands.h"
 #include "api/LibraryHandlers.h"
+#include "api/PlayerCommands.h"
 #include "api/PlayerGateway.h"
-#include "library/MediaLibrary.h"
-
+#include "api/StatusDocuments.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
+#include "library/MediaLibrary.h"
 
 #include <ctime>
 
@@ -23,6 +24,8 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
       library_(std::make_unique<MediaLibrary>(settings)),
       gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)) {
     // Each subsystem enters its names here, assets first, in its own file.
+    registerPlayerCommands(*this);
+    registerDocuments(*this);
     registerLibraryHandlers(*this);
     registerFileCommands(*this);
 }

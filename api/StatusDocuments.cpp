@@ -1,6 +1,7 @@
 #include "api/StatusDocuments.h"
 
 #include "api/RequestRouter.h"
+#include "http/HttpResponse.h"
 
 #include <mutex>
 #include <string_view>

@@ -59,7 +59,7 @@ TEST_F(PlayerCommandsTest, OnlyTheLettersOnTurnASettingOn) {
     const struct {
         const char* setting;
         bool on;
-    } cases[] = {{"on", true}, {"ON", false}, {"on", true}, {"1", false}, {"on", true}, {"", false}, {"on ", false}};
+    } cases[] = {{"on", true}, {"ON", false}, {"on", true}, {"1", false}, {"on", true}, {"", false}, {"on%20", false}, {"o%6E", true}};
     for (const auto& c : cases) {
         const std::string value = c.setting;
         EXPECT_EQ(server.body("/setshuffle?setting=" + value), "1");
