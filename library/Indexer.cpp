@@ -8,7 +8,7 @@ Indexer::Indexer(std::set<std::string> extensions, std::vector<std::string> dirs
     : extensions_(std::move(extensions)), dirs_(std::move(dirs)), store_(std::move(indexPath)) {}
 
 Indexer::~Indexer() {
-    stopRequested_.store(true);
+    requestStop();
     join();
 }
 

@@ -27,6 +27,9 @@ public:
     ~Indexer() override;
 
     void setDirs(std::vector<std::string> dirs);
+    // Ends a running pass early (its walk stops; the previous index stays)
+    // and makes later passes stop at once. The destructor calls it.
+    void requestStop() { stopRequested_.store(true); }
     const std::string& indexPath() const { return store_.indexPath(); }
     // How the last finished pass ended (Failed before the first one).
     PassResult lastResult() const { return lastResult_.load(); }
