@@ -1,7 +1,13 @@
 #include "api/RequestRouter.h"
 
+#include "api/FileCommands.h"
+#include "api/LibraryHandlers.h"
+#include "api/PlayerCommands.h"
+#include "api/PlayerGateway.h"
+#include "api/StatusDocuments.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
+#include "library/MediaLibrary.h"
 
 #include <ctime>
 
@@ -12,8 +18,16 @@ constexpr std::int64_t kImageLifetime = 2592000;  // thirty days
 }
 
 RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE instance, Settings& settings)
-    : hostWindow_(hostWindow), instance_(instance), settings_(settings) {
+    : hostWindow_(hostWindow),
+      instance_(instance),
+      settings_(settings),
+      library_(std::make_unique<MediaLibrary>(settings)),
+      gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)) {
     // Each subsystem enters its names here, assets first, in its own file.
+    registerPlayerCommands(*this);
+    registerDocuments(*this);
+    registerLibraryHandlers(*this);
+    registerFileCommands(*this);
 }
 
 RequestRouter::~RequestRouter() = default;

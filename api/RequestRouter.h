@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ namespace lyrebox {
 
 class HttpRequest;
 class HttpResponse;
+class MediaLibrary;
+class PlayerGateway;
 class Settings;
 
 // Fills the response and sends it before returning.
@@ -52,6 +55,8 @@ public:
     std::map<std::string, bool>& servedPlaylistIds() { return servedPlaylistIds_; }
     std::optional<AssetRef> findAsset(const std::string& name) const;
     bool hasHandler(const std::string& name) const { return handlers_.count(name) != 0; }
+    PlayerGateway& gateway() { return *gateway_; }
+    MediaLibrary& library() { return *library_; }
 
     // Only while the tables are being filled (the constructor and the
     // registration functions it calls).
@@ -66,6 +71,9 @@ private:
     std::map<std::string, bool> servedPlaylistIds_;
     std::map<std::string, AssetRef> assets_;
     std::map<std::string, Handler> handlers_;
+    // The library first: the gateway holds a reference to it.
+    std::unique_ptr<MediaLibrary> library_;
+    std::unique_ptr<PlayerGateway> gateway_;
 };
 
 // The caching and content-type headers of a routed name, with now in

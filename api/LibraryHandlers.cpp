@@ -1,0 +1,23 @@
+#include "api/LibraryHandlers.h"
+
+#include "api/RequestRouter.h"
+#include "library/MediaLibrary.h"
+
+namespace lyrebox {
+
+void registerLibraryHandlers(RequestRouter& router) {
+    router.addHandler("library.js", [&router](HttpRequest& request, const std::string&, ParamMap params,
+                                              HttpResponse& response) {
+        router.library().browse(request, params, response);
+    });
+    router.addHandler("download", [&router](HttpRequest& request, const std::string&, ParamMap params,
+                                            HttpResponse& response) {
+        router.library().download(request, params, response);
+    });
+    router.addHandler("stream", [&router](HttpRequest& request, const std::string&, ParamMap params,
+                                          HttpResponse& response) {
+        router.library().stream(request, params, response);
+    });
+}
+
+}  // namespace lyrebox

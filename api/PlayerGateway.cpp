@@ -1,0 +1,181 @@
+#include "api/PlayerGateway.h"
+
+#include "api/PlayerText.h"
+#include "platform/Window.h"
+#include "plugin/PlayerIpc.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+namespace lyrebox {
+
+using platform::LPARAM;
+using platform::LRESULT;
+using platform::WPARAM;
+
+namespace {
+
+// Size of the buffer the player writes an extended information text into.
+constexpr std::size_t kInfoBufferSize = 4096;
+
+WPARAM intArgument(int value) { return static_cast<WPARAM>(static_cast<LPARAM>(value)); }
+
+}  // namespace
+
+PlayerGateway::PlayerGateway(platform::HWND hostWindow, platform::HINSTANCE instance, MediaLibrary& library)
+    : hostWindow_(hostWindow), instance_(instance), library_(library) {
+    playlistWindow_ = reinterpret_cast<platform::HWND>(mainQuery(1, ipc::kGetWindow));
+}
+
+void PlayerGateway::command(WPARAM id) {
+    platform::sendMessage(hostWindow_, platform::WM_COMMAND, id, 0);
+}
+
+LRESULT PlayerGateway::mainQuery(WPARAM argument, LPARAM operation) {
+    return platform::sendMessage(hostWindow_, platform::WM_USER, argument, operation);
+}
+
+LRESULT PlayerGateway::editorQuery(WPARAM operation, LPARAM argument) {
+    return platform::sendMessage(playlistWindow_, platform::WM_USER, operation, argument);
+}
+
+void PlayerGateway::previous() { command(ipc::kCmdPrevious); }
+
+void PlayerGateway::play() {
+    if (playlistLength() > 0) command(ipc::kCmdPlay);
+}
+
+void PlayerGateway::pause() { command(ipc::kCmdPause); }
+void PlayerGateway::stop() { command(ipc::kCmdStop); }
+void PlayerGateway::next() { command(ipc::kCmdNext); }
+void PlayerGateway::toggleRepeat() { command(ipc::kCmdToggleRepeat); }
+void PlayerGateway::toggleShuffle() { command(ipc::kCmdToggleShuffle); }
+void PlayerGateway::forward5s() { command(ipc::kCmdForward5s); }
+void PlayerGateway::rewind5s() { command(ipc::kCmdRewind5s); }
+
+int PlayerGateway::getVolume() { return static_cast<int>(mainQuery(ipc::kAskVolume, ipc::kSetVolume)); }
+
+void PlayerGateway::setVolume(int level) { mainQuery(intArgument(level), ipc::kSetVolume); }
+
+bool PlayerGateway::enqueueFile(const PlaylistEntry& entry) {
+    // The player copies the texts before it answers, so pointers into entry suffice.
+    const ipc::EnqueueRecord record{entry.fileName.c_str(), entry.title.c_str(), 0};
+    return mainQuery(reinterpret_cast<WPARAM>(&record), ipc::kEnqueueFile) != 0;
+}
+
+void PlayerGateway::clearPlaylist() { mainQuery(0, ipc::kClearPlaylist); }
+
+int PlayerGateway::playlistLength() {
+    std::lock_guard guard(lock_);
+    return static_cast<int>(mainQuery(0, ipc::kGetListLength));
+}
+
+void PlayerGateway::setPlaylistPosition(int index) { mainQuery(intArgument(index), ipc::kSetPlaylistPos); }
+
+int PlayerGateway::getPlaylistPosition() { return static_cast<int>(mainQuery(0, ipc::kGetListPos)); }
+
+bool PlayerGateway::getShuffle() { return mainQuery(0, ipc::kGetShuffle) != 0; }
+void PlayerGateway::setShuffle(bool on) { mainQuery(on ? 1 : 0, ipc::kSetShuffle); }
+bool PlayerGateway::getRepeat() { return mainQuery(0, ipc::kGetRepeat) != 0; }
+void PlayerGateway::setRepeat(bool on) { mainQuery(on ? 1 : 0, ipc::kSetRepeat); }
+
+double PlayerGateway::getPositionFraction() {
+    const auto lengthSeconds = static_cast<int>(mainQuery(1, ipc::kGetOutputTime));
+    const auto positionMs = static_cast<int>(mainQuery(0, ipc::kGetOutputTime));
+    // Without a length (nothing playing, a stream) the quotient would not be a
+    // number; the client reads it as a number, so the answer is the start.
+    if (lengthSeconds <= 0) return 0.0;
+    return static_cast<double>(positionMs) / (static_cast<double>(lengthSeconds) * 1000.0);
+}
+
+void PlayerGateway::setPositionFraction(double fraction) {
+    const auto lengthSeconds = static_cast<int>(mainQuery(1, ipc::kGetOutputTime));
+    double ms = std::trunc(static_cast<double>(lengthSeconds) * 1000.0 * fraction);
+    // A fraction from the network may be huge; converting an out-of-range
+    // double to int is undefined, so the time saturates instead.
+    if (std::isnan(ms)) ms = 0.0;
+    ms = std::clamp(ms, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX));
+    mainQuery(intArgument(static_cast<int>(ms)), ipc::kJumpToTime);
+}
+
+std::string PlayerGateway::copyText(LPARAM operation, int index) {
+    std::lock_guard guard(lock_);
+    const LRESULT result = mainQuery(intArgument(index), operation);
+    if (result == 0) return {};
+    return std::string(reinterpret_cast<const char*>(result));
+}
+
+std::string PlayerGateway::getFileName(int index) { return copyText(ipc::kGetPlaylistFile, index); }
+
+std::string PlayerGateway::getTitle(int index) { return copyText(ipc::kGetPlaylistTitle, index); }
+
+std::string PlayerGateway::extendedInfo(const std::string& fileName, const char* field) {
+    std::vector<char> buffer(kInfoBufferSize, '\0');
+    ipc::ExtendedFileInfo record{fileName.c_str(), field, buffer.data(), buffer.size()};
+    mainQuery(reinterpret_cast<WPARAM>(&record), ipc::kGetExtendedFileInfo);
+    buffer.back() = '\0';  // a player that fills the whole buffer still leaves a text
+    return std::string(buffer.data());
+}
+
+void PlayerGateway::getTrackInfo(TrackInfo& info) {
+    info.album = extendedInfo(info.fileName, "album");
+    info.artist = extendedInfo(info.fileName, "artist");
+    info.title = extendedInfo(info.fileName, "title");
+    info.lengthMs = parseIntParam(extendedInfo(info.fileName, "length"));
+    info.length = formatTrackLength(info.lengthMs);
+    info.bitrate = static_cast<std::int32_t>(mainQuery(1, ipc::kGetInfo));
+}
+
+void PlayerGateway::deleteItem(int index) {
+    std::lock_guard guard(lock_);
+    editorQuery(ipc::kEditorDelete, index);
+}
+
+void PlayerGateway::swapItems(int a, int b) {
+    const LPARAM argument = (static_cast<LPARAM>(b) << 16) | (static_cast<LPARAM>(a) & 0xFFFF);
+    editorQuery(ipc::kEditorSwap, argument);
+}
+
+void PlayerGateway::moveItem(int from, int to) {
+    if (from == to) return;
+    int current = getPlaylistPosition();
+    std::lock_guard guard(lock_);
+    // Indices come from the network: a move is bounded by the play list, so a
+    // far-off index cannot keep the player busy with millions of swaps that
+    // could change nothing.
+    const int length = playlistLength();
+    if (length <= 0) return;
+    from = std::clamp(from, 0, length - 1);
+    to = std::clamp(to, 0, length - 1);
+    const int step = to > from ? 1 : -1;
+    for (int d = from; d != to; d += step) {
+        const int e = d + step;
+        swapItems(d, e);
+        if (e == current) {
+            setPlaylistPosition(d);
+            current = d;
+        } else if (d == current) {
+            setPlaylistPosition(e);
+            current = e;
+        }
+    }
+}
+
+bool PlayerGateway::isPlaylistChanged() { return editorQuery(ipc::kEditorIsChanged, 0) != 0; }
+
+void PlayerGateway::clearPlaylistChanged() { editorQuery(ipc::kEditorClearChanged, 0); }
+
+std::string formatTrackLength(std::int32_t lengthMs) {
+    if (lengthMs < 0) lengthMs = 0;
+    const std::int32_t minutes = lengthMs / 60000;
+    const std::int32_t seconds = (lengthMs % 60000) / 1000;
+    std::string text = std::to_string(minutes);
+    text += ':';
+    if (seconds < 10) text += '0';
+    text += std::to_string(seconds);
+    return text;
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,30 @@
+// Text conventions of the player commands and documents: how parameters are
+// read and how numbers and player texts are written. Pure functions, usable
+// from any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lyrebox {
+
+// A decimal integer read from the start of text: leading white space, an
+// optional sign, then digits up to the first other character; 0 when there
+// are no digits. Values beyond the int range saturate.
+int parseIntParam(std::string_view text);
+
+// A decimal floating-point number read the same way (digits, an optional
+// point, an optional exponent); 0.0 when there is no number. Not affected by
+// the process locale.
+double parseDoubleParam(std::string_view text);
+
+// The fraction in general notation with at most 6 significant digits and no
+// trailing zeros (0.5, 0.333333, 0, 1e-05); "0" for a value that is not
+// finite. Not affected by the process locale.
+std::string formatPositionFraction(double fraction);
+
+// Appends text for use inside a CDATA section: every "]]>" is split across two
+// sections, so a player text can never end its section early.
+void appendCdataText(std::string& out, std::string_view text);
+
+}  // namespace lyrebox

@@ -1,0 +1,69 @@
+#include "api/StatusDocuments.h"
+
+#include "api/RequestRouter.h"
+#include "http/HttpResponse.h"
+
+#include <mutex>
+#include <string_view>
+
+namespace lyrebox {
+
+namespace {
+
+void sendText(HttpResponse& response, std::string body) {
+    response.setBody(std::move(body));
+    response.send();
+}
+
+void consoleStatus(RequestRouter& router, HttpResponse& response) {
+    sendText(response, writeConsoleStatus(readConsoleStatus(router.gateway())));
+}
+
+// Under playlistLock, so the test of the changed flag, the update of the
+// served ids and the reset of the flag are one step for every client.
+void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& response) {
+    std::lock_guard guard(router.playlistLock());
+    PlayerGateway& gateway = router.gateway();
+    auto& served = router.servedPlaylistIds();
+    const int length = gateway.playlistLength();
+    const int playing = gateway.getPlaylistPosition();
+    const auto found = params.find("id");
+    const std::string id = found == params.end() ? std::string() : found->second;
+
+    if (gateway.isPlaylistChanged()) served.clear();
+    const bool dirty = !served.contains(id);
+
+    std::vector<PlaylistEntry> tracks;
+    if (dirty || id.empty()) {
+        tracks.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
+        for (int i = 0; i < length; ++i) {
+            PlaylistEntry entry;
+            entry.title = gateway.getTitle(i);
+            entry.fileName = gateway.getFileName(i);
+            tracks.push_back(std::move(entry));
+        }
+    }
+    std::string document = writePlaylistDocument(playing, dirty, tracks);
+
+    if (id.size() <= kMaxPlaylistIdLength) {
+        if (served.size() >= kMaxServedPlaylistIds && !served.contains(id)) served.clear();
+        served[id] = true;
+    }
+    gateway.clearPlaylistChanged();
+    sendText(response, std::move(document));
+}
+
+}  // namespace
+
+void registerDocuments(RequestRouter& router) {
+    router.addHandler("consolestatus.xml",
+                      [&router](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+                          consoleStatus(router, response);
+                      });
+    router.addHandler("playlist.xml",
+                      [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
+                          playlist(router, params, response);
+                      });
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,122 @@
+// An in-process server for the command and document tests: a player (the
+// recording FakePlayer) on its own window thread, the settings in a temporary
+// INI file, the router and the HTTP server on a free loopback port, and a
+// small raw HTTP client.
+#pragma once
+
+#include "FakePlayer.h"
+
+#include "api/RequestRouter.h"
+#include "config/Settings.h"
+#include "http/HttpRequest.h"
+#include "http/HttpResponse.h"
+#include "http/Server.h"
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace lyrebox::test {
+
+struct RawResponse {
+    std::string head;  // status line and headers, up to the empty line
+    std::string body;
+    int status = 0;
+
+    // The value of a header, "" when absent.
+    std::string header(const std::string& name) const {
+        const std::string key = "\r\n" + name + ": ";
+        const auto at = head.find(key);
+        if (at == std::string::npos) return {};
+        const auto start = at + key.size();
+        return head.substr(start, head.find("\r\n", start) - start);
+    }
+};
+
+class ApiServer {
+public:
+    FakePlayer player;
+
+    ApiServer()
+        : iniPath_(std::filesystem::temp_directory_path() /
+                   ("lyrebox-api-test-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")),
+          settings_(iniPath_.string()),
+          router_(player.mainWindow(), nullptr, settings_),
+          server_(htonl(INADDR_LOOPBACK), 0) {
+        server_.setDispatcher([this](HttpRequest& request, const std::string& name, ParamMap params,
+                                     HttpResponse& response) { router_.handle(request, name, std::move(params), response); });
+        started_ = server_.start() && server_.waitStarted();
+    }
+    ~ApiServer() {
+        server_.shutdown();
+        std::error_code ignored;
+        std::filesystem::remove(iniPath_, ignored);
+    }
+
+    bool started() const { return started_; }
+    RequestRouter& router() { return router_; }
+
+    // Sends one request on a new connection and reads its answer.
+    RawResponse request(const std::string& rawRequest) {
+        platform::Socket socket =
+            platform::Socket::connectTcp("127.0.0.1", server_.boundPort(), std::chrono::seconds(10));
+        EXPECT_TRUE(socket.valid());
+        socket.setRecvTimeout(std::chrono::seconds(30));
+        socket.sendAll(rawRequest.data(), rawRequest.size());
+        return readResponse(socket);
+    }
+
+    RawResponse get(const std::string& target) {
+        return request("GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+    }
+
+    // The body of a GET, after checking that it was answered with 200.
+    std::string body(const std::string& target) {
+        const RawResponse response = get(target);
+        EXPECT_EQ(response.status, 200) << target;
+        return response.body;
+    }
+
+private:
+    static RawResponse readResponse(platform::Socket& socket) {
+        std::string data;
+        char buffer[16384];
+        RawResponse response;
+        std::size_t headEnd = std::string::npos;
+        std::size_t need = std::string::npos;
+        for (;;) {
+            if (headEnd == std::string::npos) {
+                headEnd = data.find("\r\n\r\n");
+                if (headEnd != std::string::npos) {
+                    response.head = data.substr(0, headEnd + 2);
+                    const std::string length = response.header("Content-Length");
+                    if (!length.empty()) need = headEnd + 4 + std::stoul(length);
+                }
+            }
+            if (need != std::string::npos && data.size() >= need) break;
+            const long n = socket.recvSome(buffer, sizeof buffer);
+            if (n <= 0) break;
+            data.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (headEnd == std::string::npos) return response;
+        response.body = data.substr(headEnd + 4, need == std::string::npos ? std::string::npos : need - headEnd - 4);
+        if (response.head.size() > 12) response.status = std::atoi(response.head.c_str() + 9);
+        return response;
+    }
+
+    std::filesystem::path iniPath_;
+    Settings settings_;
+    RequestRouter router_;
+    Server server_;
+    bool started_ = false;
+};
+
+}  // namespace lyrebox::test

@@ -1,0 +1,124 @@
+// "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
+#include "ApiServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace lyrebox {
+namespace {
+
+using test::ApiServer;
+using test::FakePlayer;
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
+
+std::string track(int index, const std::string& title, const std::string& file) {
+    return "<track>\n<index>" + std::to_string(index) + "</index>\n<title><![CDATA[" + title +
+           "]]></title>\n<filename><![CDATA[" + file + "]]></filename>\n</track>\n";
+}
+
+const std::string kTracks = track(0, "zero", "/m/0.mp3") + track(1, "one", "/m/1.mp3");
+
+std::string playlist(int playing, bool dirty, const std::string& tracks) {
+    return std::string(kDeclaration) + "<playlist playing=\"" + std::to_string(playing) + "\" dirty=\"" +
+           (dirty ? "1" : "0") + "\">\n" + tracks + "</playlist>\n";
+}
+
+bool isWellFormedXml(const std::string& document) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("lyrebox-status-" + std::to_string(::getpid()) + ".xml");
+    std::ofstream(path, std::ios::binary) << document;
+    const int status = std::system(("xmllint --noout '" + path.string() + "' 2>/dev/null").c_str());
+    std::filesystem::remove(path);
+    return status == 0;
+}
+
+class StatusDocumentsTest : public ::testing::Test {
+protected:
+    ApiServer server;
+
+    void SetUp() override {
+        ASSERT_TRUE(server.started());
+        server.player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}}, 1);
+    }
+    void changePlayList() {
+        server.player.with([](FakePlayer& p) { p.changed = true; });
+    }
+};
+
+TEST_F(StatusDocumentsTest, ConsoleOfATaggedPlayingTrack) {
+    server.player.with([](FakePlayer& p) {
+        p.tags["/m/1.mp3"] = {{"title", "One & <Only>"}, {"artist", "Band"}, {"album", "LP"}, {"length", "245000"}};
+        p.volume = 180, p.shuffle = true, p.repeat = false;
+        p.bitrate = 128, p.lengthSeconds = 245, p.positionMs = 122500;
+    });
+    const auto response = server.get("/consolestatus.xml");
+    EXPECT_EQ(response.header("Content-Type"), "text/xml");
+    EXPECT_EQ(response.header("Cache-Control"), "no-cache, must-revalidate");
+    EXPECT_EQ(response.body,
+              std::string(kDeclaration) +
+                  "<console><volume>180</volume><shuffle>1</shuffle><repeat>0</repeat>"
+                  "<album><![CDATA[LP]]></album><artist><![CDATA[Band]]></artist>"
+                  "<title><![CDATA[One & <Only>]]></title><filename><![CDATA[/m/1.mp3]]></filename>"
+                  "<length><![CDATA[4:05]]></length><lengthms>245000</lengthms>"
+                  "<bitrate><![CDATA[128]]></bitrate><position>0.5</position></console>");
+    EXPECT_TRUE(isWellFormedXml(response.body));
+}
+
+TEST_F(StatusDocumentsTest, TrackWithoutTagsFallsBackToThePlayListTitle) {
+    EXPECT_EQ(server.body("/consolestatus.xml"),
+              std::string(kDeclaration) +
+                  "<console><volume>100</volume><shuffle>0</shuffle><repeat>0</repeat>"
+                  "<album><![CDATA[]]></album><artist><![CDATA[]]></artist>"
+                  "<title><![CDATA[one]]></title><filename><![CDATA[/m/1.mp3]]></filename>"
+                  "<length><![CDATA[0:00]]></length><lengthms>0</lengthms>"
+                  "<bitrate><![CDATA[0]]></bitrate><position>0</position></console>");
+}
+
+TEST_F(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
+    changePlayList();
+    const struct {
+        const char* target;
+        bool dirty;
+        bool tracks;
+    } steps[] = {
+        {"/playlist.xml?id=abc", true, true},  {"/playlist.xml?id=abc", false, false},
+        {"/playlist.xml?id=xyz", true, true},  {"/playlist.xml?id=xyz", false, false},
+        {"/playlist.xml", true, true},         {"/playlist.xml", false, true},
+        {"/playlist.xml?id=", false, true},    {"/playlist.xml?id=abc", false, false},
+    };
+    for (const auto& s : steps) {
+        EXPECT_EQ(server.body(s.target), playlist(1, s.dirty, s.tracks ? kTracks : "")) << s.target;
+    }
+
+    // An edit through the commands marks every id dirty again, once.
+    EXPECT_EQ(server.body("/deleteplaylistitem?index=0"), "1");
+    const std::string remaining = track(0, "one", "/m/1.mp3");
+    EXPECT_EQ(server.body("/playlist.xml?id=xyz"), playlist(1, true, remaining));
+    EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(1, true, remaining));
+    EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(1, false, ""));
+    EXPECT_EQ(server.body("/playlist.xml"), playlist(1, true, remaining));
+}
+
+TEST_F(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
+    server.player.setEntries({}, 0);
+    changePlayList();
+    const auto response = server.get("/playlist.xml?id=abc");
+    EXPECT_EQ(response.header("Content-Type"), "text/xml");
+    EXPECT_EQ(response.body, playlist(0, true, ""));
+    EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(0, false, ""));
+}
+
+TEST_F(StatusDocumentsTest, EndMarkerInPlayerTextsKeepsBothDocumentsWellFormed) {
+    server.player.setEntries({{"/m/a]]>b.mp3", "x]]><y/>"}}, 0);
+    const std::string console = server.body("/consolestatus.xml");
+    EXPECT_TRUE(isWellFormedXml(console)) << console;
+    EXPECT_NE(console.find("<title><![CDATA[x]]]]><![CDATA[><y/>]]></title>"), std::string::npos) << console;
+    const std::string list = server.body("/playlist.xml");
+    EXPECT_TRUE(isWellFormedXml(list)) << list;
+}
+
+}  // namespace
+}  // namespace lyrebox

@@ -1,0 +1,77 @@
+#include "api/PlayerGateway.h"
+#include "config/Settings.h"
+#include "library/MediaLibrary.h"
+#include "tests/library/FakePlayer.h"
+#include "tests/library/TempTree.h"
+
+#include <gtest/gtest.h>
+
+namespace lyrebox {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class GatewayEnqueueTest : public ::testing::Test {
+protected:
+    GatewayEnqueueTest()
+        : settings(tree.path("test.ini")), library(settings), gateway(player.window(), nullptr, library) {
+        music = tree.dir("music");
+        settings.setSharedDirs({music});
+        tree.file("music/b.mp3");
+        tree.file("music/A.mp3");
+        tree.file("music/sub/c.mp3");
+    }
+
+    test::TempTree tree;
+    Settings settings;
+    MediaLibrary library;
+    test::FakePlayer player;
+    PlayerGateway gateway;
+    std::string music;
+};
+
+TEST_F(GatewayEnqueueTest, SingleFileKeepsTheCallersTitle) {
+    EXPECT_TRUE(gateway.enqueueExpanded({music + "/b.mp3", "My Title", 0}));
+    EXPECT_EQ(player.list, (std::vector<std::pair<std::string, std::string>>{{music + "/b.mp3", "My Title"}}));
+    EXPECT_TRUE(gateway.enqueueExpanded({"http://radio/live.mp3", "Radio", 0}));
+    EXPECT_EQ(player.list.back(), (std::pair<std::string, std::string>{"http://radio/live.mp3", "Radio"}));
+}
+
+TEST_F(GatewayEnqueueTest, DirectoryInByteOrderTitledByFileName) {
+    EXPECT_TRUE(gateway.enqueueExpanded({music + "/", "Folder", 0}));
+    EXPECT_EQ(player.fileNames(), (Strings{music + "/A.mp3", music + "/b.mp3", music + "/sub/c.mp3"}));
+    EXPECT_EQ(player.titles(), (Strings{"A.mp3", "b.mp3", "c.mp3"}));
+}
+
+TEST_F(GatewayEnqueueTest, NothingToAddIsSuccess) {
+    EXPECT_TRUE(gateway.enqueueExpanded({music + "/missing", "x", 0}));
+    EXPECT_TRUE(gateway.insertExpanded({"search://nothing", "x", 0}, 0));
+    EXPECT_EQ(player.enqueueMessages, 0);
+}
+
+TEST_F(GatewayEnqueueTest, InsertKeepsExpansionOrderFromTheIndex) {
+    player.fill(5);
+    EXPECT_TRUE(gateway.insertExpanded({music, "Folder", 0}, 2));
+    EXPECT_EQ(player.fileNames(), (Strings{"old0", "old1", music + "/A.mp3", music + "/b.mp3", music + "/sub/c.mp3",
+                                           "old2", "old3", "old4"}));
+}
+
+TEST_F(GatewayEnqueueTest, RefusedItemStopsAppendingButNotInserting) {
+    player.refuseEnqueue = {2};
+    EXPECT_FALSE(gateway.enqueueExpanded({music, "Folder", 0}));
+    EXPECT_EQ(player.fileNames(), (Strings{music + "/A.mp3"}));
+    EXPECT_EQ(player.enqueueMessages, 2);
+
+    player.list.clear();
+    player.enqueueMessages = 0;
+    player.fill(2);
+    EXPECT_TRUE(gateway.insertExpanded({music, "Folder", 0}, 1));
+    EXPECT_EQ(player.fileNames(), (Strings{"old0", music + "/A.mp3", music + "/sub/c.mp3", "old1"}));
+
+    player.enqueueMessages = 0;
+    player.refuseEnqueue = {3};
+    EXPECT_FALSE(gateway.insertExpanded({music, "Folder", 0}, 0));
+}
+
+}  // namespace
+}  // namespace lyrebox
