@@ -5,9 +5,12 @@
 #include "library/analysis/FilenameAnalyzer.h"
 #include "platform/DirectorySearch.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <system_error>
+#include <optional>
 
 namespace lyrebox {
 
@@ -19,6 +22,21 @@ using lucene::document::Field;
 using lucene::index::IndexWriter;
 
 struct StopWalk {};
+
+// A directory as the file system knows it, whatever path leads there.
+struct DirectoryId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const DirectoryId&) const = default;
+};
+
+std::optional<DirectoryId> identify(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return DirectoryId{status.st_dev, status.st_ino};
+}
 
 // "name" is searched but not kept; the other fields are kept but not searched.
 constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
@@ -41,7 +59,7 @@ public:
             add(path, *item);
             return;
         }
-        std::vector<std::string> ancestors;
+        std::vector<DirectoryId> ancestors;
         walkDirectory(path, ancestors);
     }
 
@@ -54,20 +72,15 @@ private:
     }
 
     // All items of a directory first, then each subdirectory in the order
-    // found. ancestors holds the resolved paths of the directories above, so
-    // a symbolic link back up the tree is not followed round and round.
-    void walkDirectory(const std::string& path, std::vector<std::string>& ancestors) {
+    // found. ancestors holds the identities of the directories above, so a
+    // symbolic link back up the tree is not followed round and round.
+    void walkDirectory(const std::string& path, std::vector<DirectoryId>& ancestors) {
         if (stop_.load(std::memory_order_relaxed)) {
             throw StopWalk{};
         }
-        std::error_code error;
-        const std::string resolved = std::filesystem::canonical(path, error).string();
-        if (!error) {
-            for (const auto& above : ancestors) {
-                if (above == resolved) {
-                    return;
-                }
-            }
+        const auto id = identify(path);
+        if (id && std::find(ancestors.begin(), ancestors.end(), *id) != ancestors.end()) {
+            return;
         }
         std::vector<std::string> subdirectories;
         for (const auto& item : platform::listDirectoryItems(path)) {
@@ -80,11 +93,15 @@ private:
                 subdirectories.push_back(std::move(itemPath));
             }
         }
-        ancestors.push_back(error ? path : resolved);
+        if (id) {
+            ancestors.push_back(*id);
+        }
         for (const auto& subdirectory : subdirectories) {
             walkDirectory(subdirectory, ancestors);
         }
-        ancestors.pop_back();
+        if (id) {
+            ancestors.pop_back();
+        }
     }
 
     void add(const std::string& path, const platform::FindRecord& item) {
