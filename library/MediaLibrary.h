@@ -34,6 +34,8 @@ class LibraryIndex;
 class MediaLibrary {
 public:
     explicit MediaLibrary(Settings& settings);
+    // With the index in indexPath instead of beside the module (tests, tools).
+    MediaLibrary(Settings& settings, std::string indexPath);
     ~MediaLibrary();
     MediaLibrary(const MediaLibrary&) = delete;
     MediaLibrary& operator=(const MediaLibrary&) = delete;
@@ -55,6 +57,8 @@ public:
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
     bool startIndexer();
     bool isIndexing() const;
+    // Waits until no pass of this library's indexer runs.
+    void waitIndexerIdle() const;
 
     void browse(HttpRequest& request, const ParamMap& params, HttpResponse& response);    // "library.js"
     void download(HttpRequest& request, const ParamMap& params, HttpResponse& response);  // "download"

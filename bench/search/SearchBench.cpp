@@ -1,0 +1,252 @@
+// Library index and search benchmark.
+//
+// Builds a synthetic tree of music files ("NN - Artist - Title.ext" in
+// artist/album folders), runs one indexing pass through the media library and
+// compares it with a bare walk of the same tree by find(1) in the same run;
+// then times one- and two-word searches through the searcher and through
+// "library.js" on a loopback server. Prints figures; asserts nothing.
+//
+//   search-bench [--files N] [--searches N] [--dir PATH] [--keep 1]
+// With --keep 1 the tree under --dir is kept, and reused when it exists.
+#include "config/Settings.h"
+#include "http/HttpRequest.h"
+#include "http/HttpResponse.h"
+#include "http/Server.h"
+#include "library/LibraryText.h"
+#include "library/MediaLibrary.h"
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::vector<std::string> kWords = {
+    "love", "night", "heart", "fire", "rain", "blue", "city", "dream", "light", "river", "stone", "summer",
+    "shadow", "golden", "wild", "road", "home", "ocean", "silver", "dance", "thunder", "echo", "glass", "ghost",
+    "winter", "morning", "electric", "velvet", "paper", "midnight", "rose", "storm", "garden", "highway", "angel",
+    "mirror", "sugar", "crystal", "desert", "falling", "broken", "secret", "yellow", "wolf", "machine", "island",
+    "neon", "harbor", "lonely", "runaway", "kingdom", "satellite", "orange", "candle", "diamond", "thief",
+    "window", "forever", "tiger", "sparrow", "canyon", "radio", "violet", "monday", "wonder", "cherry", "lantern",
+};
+const std::vector<std::string> kExtensions = {"mp3", "mp3", "mp3", "flac", "ogg", "m4a"};
+
+std::string capital(std::string word) {
+    word[0] = static_cast<char>(word[0] - 'a' + 'A');
+    return word;
+}
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+long peakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::uint64_t directoryBytes(const fs::path& dir) {
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(dir, error)) {
+        if (entry.is_regular_file(error)) total += entry.file_size(error);
+    }
+    return total;
+}
+
+// 20 tracks per album, 10 albums per artist.
+std::size_t buildTree(const fs::path& root, std::size_t files, std::mt19937& random) {
+    std::uniform_int_distribution<std::size_t> word(0, kWords.size() - 1);
+    std::uniform_int_distribution<std::size_t> ext(0, kExtensions.size() - 1);
+    std::size_t made = 0;
+    for (std::size_t artist = 0; made < files; ++artist) {
+        const std::string artistName = capital(kWords[word(random)]) + " " + capital(kWords[word(random)]);
+        const fs::path artistDir = root / (artistName + " " + std::to_string(artist));
+        for (int album = 0; album < 10 && made < files; ++album) {
+            const fs::path albumDir = artistDir / (capital(kWords[word(random)]) + " " +
+                                                   capital(kWords[word(random)]) + " (" +
+                                                   std::to_string(1970 + (artist + album) % 50) + ")");
+            fs::create_directories(albumDir);
+            for (int track = 1; track <= 20 && made < files; ++track, ++made) {
+                char number[8];
+                std::snprintf(number, sizeof number, "%02d", track);
+                const std::string name = std::string(number) + " - " + artistName + " - " +
+                                         capital(kWords[word(random)]) + " " + kWords[word(random)] + "." +
+                                         kExtensions[ext(random)];
+                std::ofstream(albumDir / name).put('x');
+            }
+        }
+    }
+    return made;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
+}
+
+void printTimes(const char* label, const std::vector<double>& times, std::size_t hits) {
+    std::printf("%-28s n=%zu p50 %.3f ms  p90 %.3f ms  p99 %.3f ms  max %.3f ms  (mean results %.1f)\n", label,
+                times.size(), percentile(times, 0.50), percentile(times, 0.90), percentile(times, 0.99),
+                percentile(times, 1.0), times.empty() ? 0.0 : static_cast<double>(hits) / times.size());
+}
+
+// One keep-alive connection; reads answers by Content-Length.
+class Client {
+public:
+    explicit Client(std::uint16_t port)
+        : socket_(platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5))) {}
+    bool get(const std::string& target) {
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+        if (socket_.sendAll(request.data(), request.size()) != request.size()) return false;
+        std::string data;
+        char buffer[65536];
+        for (;;) {
+            const auto headEnd = data.find("\r\n\r\n");
+            if (headEnd != std::string::npos) {
+                const auto at = data.find("Content-Length: ");
+                if (at != std::string::npos && at < headEnd) {
+                    const std::size_t need = headEnd + 4 + std::strtoul(data.c_str() + at + 16, nullptr, 10);
+                    if (data.size() >= need) return true;
+                }
+            }
+            const long n = socket_.recvSome(buffer, sizeof buffer);
+            if (n <= 0) return false;
+            data.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    platform::Socket socket_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::size_t files = 100000, searches = 1000;
+    bool keep = false;
+    fs::path base = fs::temp_directory_path() / ("lyrebox-search-bench-" + std::to_string(::getpid()));
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--files") files = std::strtoul(argv[i + 1], nullptr, 10);
+        if (arg == "--searches") searches = std::strtoul(argv[i + 1], nullptr, 10);
+        if (arg == "--dir") base = argv[i + 1];
+        if (arg == "--keep") keep = std::string(argv[i + 1]) == "1";
+    }
+    const fs::path music = base / "music";
+    const fs::path index = base / "index";
+    std::mt19937 random(20261208);
+
+    auto t0 = Clock::now();
+    if (keep && fs::exists(music)) {
+        std::printf("tree: reusing %s\n", music.c_str());
+    } else {
+        const std::size_t made = buildTree(music, files, random);
+        std::printf("tree: %zu files under %s (built in %.0f ms)\n", made, music.c_str(), ms(Clock::now() - t0));
+    }
+
+    // Baseline: a bare walk of the same tree, page cache warm (second run counts).
+    const std::string find = "find '" + music.string() + "' > /dev/null";
+    double walk = 0;
+    for (int run = 0; run < 2; ++run) {
+        t0 = Clock::now();
+        if (std::system(find.c_str()) != 0) std::printf("find failed\n");
+        walk = ms(Clock::now() - t0);
+    }
+
+    const long rssBefore = peakRssKiB();
+    lyrebox::Settings settings((base / "bench.ini").string());
+    settings.setSharedDirs({music.string()});
+    lyrebox::MediaLibrary library(settings, index.string());
+    t0 = Clock::now();
+    if (!library.startIndexer()) std::printf("indexer did not start\n");
+    library.waitIndexerIdle();
+    const double pass = ms(Clock::now() - t0);
+    const long rssAfterPass = peakRssKiB();
+    std::printf("pass: %.0f ms   find walk: %.0f ms   ratio %.2f (target <= 3)\n", pass, walk, pass / walk);
+    std::printf("index size: %.2f MiB\n", directoryBytes(index) / 1048576.0);
+
+    // Queries: one or two words from the names, plus a few that match nothing.
+    std::uniform_int_distribution<std::size_t> word(0, kWords.size() - 1);
+    std::uniform_int_distribution<int> shape(0, 99);
+    std::vector<std::string> queries;
+    for (std::size_t i = 0; i < searches; ++i) {
+        const int s = shape(random);
+        if (s < 5) queries.push_back("nomatch" + std::to_string(i));
+        else if (s < 50) queries.push_back(kWords[word(random)]);
+        else queries.push_back(kWords[word(random)] + " " + kWords[word(random)]);
+    }
+
+    std::vector<double> direct;
+    std::size_t hits = 0;
+    for (const auto& query : queries) {
+        std::vector<lyrebox::FileEntry> results;
+        t0 = Clock::now();
+        library.search(query, results, false);
+        direct.push_back(ms(Clock::now() - t0));
+        hits += results.size();
+    }
+    printTimes("search (LibrarySearcher):", direct, hits);
+
+    std::vector<double> dirs;
+    hits = 0;
+    for (std::size_t i = 0; i < queries.size() / 10; ++i) {
+        std::vector<lyrebox::FileEntry> results;
+        t0 = Clock::now();
+        library.search(queries[i], results, true);
+        dirs.push_back(ms(Clock::now() - t0));
+        hits += results.size();
+    }
+    printTimes("search dirsOnly:", dirs, hits);
+
+    lyrebox::Server server(htonl(INADDR_LOOPBACK), 0);
+    server.setDispatcher([&](lyrebox::HttpRequest& request, const std::string& name, lyrebox::ParamMap params,
+                             lyrebox::HttpResponse& response) {
+        if (name == "library.js") {
+            response.setHeader("Content-Type", "text/javascript");
+            library.browse(request, params, response);
+        } else {
+            response.setStatus(404, "Not Found");
+            response.send();
+        }
+    });
+    if (server.start() && server.waitStarted()) {
+        Client client(server.boundPort());
+        std::vector<double> http;
+        for (const auto& query : queries) {
+            const std::string target = "/library.js?callback=cb&path=" + lyrebox::percentEncode("search://" + query);
+            t0 = Clock::now();
+            if (!client.get(target)) {
+                std::printf("library.js request failed\n");
+                break;
+            }
+            http.push_back(ms(Clock::now() - t0));
+        }
+        printTimes("search via library.js:", http, 0);
+        server.shutdown();
+    } else {
+        std::printf("server did not start\n");
+    }
+
+    const long rssEnd = peakRssKiB();
+    std::printf("peak RSS: before pass %.1f MiB, after pass %.1f MiB, at end %.1f MiB; growth %.1f MiB (target < 64)\n",
+                rssBefore / 1024.0, rssAfterPass / 1024.0, rssEnd / 1024.0, (rssEnd - rssBefore) / 1024.0);
+
+    std::error_code ignored;
+    fs::remove_all(keep ? index : base, ignored);
+    return 0;
+}

@@ -1,0 +1,39 @@
+// One indexing pass: walks the shared directories and writes a new index into
+// the idle generation of the index directory, then switches searches to it.
+//
+// Runs on the indexer's thread. Safe against passes of other indexers (it
+// does nothing while another pass holds the PassGuard) and against searches
+// on any thread (see IndexStore).
+#pragma once
+
+#include "library/IndexStore.h"
+
+#include <CLucene.h>
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lyrebox {
+
+enum class PassResult {
+    Published,  // the new index is complete and searches use it
+    Busy,       // another pass was running; nothing was touched
+    Stopped,    // a stop request ended the walk; the previous index stays
+    Failed,     // CLucene or the file system failed; the previous index stays
+};
+
+struct PassInput {
+    std::vector<std::string> dirs;
+    std::set<std::string> extensions;
+    // Called on the pass's thread when every document is added, before the
+    // new index is committed (progress reporting, tests).
+    std::function<void()> afterWalk;
+};
+
+PassResult runIndexPass(const IndexStore& store, const PassInput& input,
+                        lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested);
+
+}  // namespace lyrebox

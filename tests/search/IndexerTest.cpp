@@ -1,0 +1,213 @@
+// The indexing pass and the indexer thread on real directory trees.
+#include "tests/search/SearchFixture.h"
+
+#include "config/Settings.h"
+#include "library/Indexer.h"
+#include "library/MediaLibrary.h"
+
+#include <filesystem>
+
+namespace lyrebox::test {
+namespace {
+
+using IndexPassTest = SearchFixture;
+
+TEST_F(IndexPassTest, NoIndexBeforeTheFirstPass) {
+    tree.file("music/Song.mp3");
+    EXPECT_TRUE(find("song").empty());
+    EXPECT_FALSE(std::filesystem::exists(indexPath()));  // searching created nothing
+}
+
+TEST_F(IndexPassTest, EmptySharedListGivesAnEmptyIndex) {
+    EXPECT_EQ(pass({}), PassResult::Published);
+    EXPECT_TRUE(storedPaths().empty());
+    EXPECT_TRUE(find("song").empty());
+}
+
+TEST_F(IndexPassTest, DirectoryItemsComeBeforeSubdirectories) {
+    tree.file("m/B/Inner.mp3");
+    tree.file("m/A/Deep/Deeper.ogg");
+    tree.file("m/top.flac");
+    tree.file("m/notes.txt");
+    tree.file("m/.hidden.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    const auto stored = storedPaths();
+    // m's own items first (in file-system order; m itself has no document),
+    // then the subtree of each subdirectory in the order the items came.
+    ASSERT_EQ(stored.size(), 7u);
+    EXPECT_EQ(sorted({stored.begin(), stored.begin() + 4}),
+              sorted({tree.path("m/A"), tree.path("m/B"), tree.path("m/top.flac"), tree.path("m/.hidden.mp3")}));
+    const std::vector<std::string> underA = {tree.path("m/A/Deep"), tree.path("m/A/Deep/Deeper.ogg")};
+    const std::vector<std::string> underB = {tree.path("m/B/Inner.mp3")};
+    std::vector<std::string> expected;
+    for (auto it = stored.begin(); it != stored.begin() + 4; ++it) {
+        const auto& more = *it == tree.path("m/A") ? underA : *it == tree.path("m/B") ? underB
+                                                                                     : std::vector<std::string>{};
+        expected.insert(expected.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(std::vector<std::string>(stored.begin() + 4, stored.end()), expected);
+}
+
+TEST_F(IndexPassTest, TrailingSlashesGiveTheSamePaths) {
+    tree.file("m/a.mp3");
+    ASSERT_EQ(pass({tree.path("m///")}), PassResult::Published);
+    EXPECT_EQ(storedPaths(), std::vector<std::string>{tree.path("m/a.mp3")});
+}
+
+TEST_F(IndexPassTest, NamesOfFilesAndDirectories) {
+    tree.file("m/MP3");                 // no ".", equals a playable extension
+    tree.file("m/Song.Name.mp3");       // cut before the last "."
+    tree.dir("m/Vol.2");                // a directory keeps its whole name
+    tree.file("m/README");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("mp3")), std::vector<std::string>{tree.path("m/MP3")});
+    EXPECT_EQ(paths(find("song.name")), std::vector<std::string>{tree.path("m/Song.Name.mp3")});
+    EXPECT_TRUE(find("song").empty());
+    EXPECT_EQ(paths(find("vol.2")), std::vector<std::string>{tree.path("m/Vol.2")});
+    EXPECT_TRUE(find("readme").empty());
+}
+
+TEST_F(IndexPassTest, SingleFileEntryIsIndexedWhateverItsExtension) {
+    const std::string file = tree.file("Notes Here.txt", 12);
+    ASSERT_EQ(pass({file + "/"}), PassResult::Published);
+    const auto results = find("notes");
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].path, file);
+    EXPECT_EQ(results[0].size, 12u);
+    EXPECT_EQ(results[0].attributes & 0x10u, 0u);
+}
+
+TEST_F(IndexPassTest, NestedSharesIndexInnerFilesTwice) {
+    tree.file("m/inner/Twice.mp3");
+    ASSERT_EQ(pass({tree.path("m"), tree.path("m/inner"), tree.path("missing")}), PassResult::Published);
+    EXPECT_EQ(paths(find("twice")),
+              (std::vector<std::string>{tree.path("m/inner/Twice.mp3"), tree.path("m/inner/Twice.mp3")}));
+}
+
+TEST_F(IndexPassTest, SizeKeepsTheLow32Bits) {
+    const std::string big = tree.file("m/Huge.wav");
+    std::filesystem::resize_file(big, (std::uint64_t{5} << 32) + 7);  // sparse
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    const auto results = find("huge");
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].size, 7u);
+}
+
+TEST_F(IndexPassTest, SymbolicLinkLoopsAreNotFollowedRoundAndRound) {
+    tree.file("m/sub/Loop Song.mp3");
+    std::filesystem::create_directory_symlink("..", tree.path("m/sub/up"));
+    std::filesystem::create_directory_symlink(".", tree.path("m/sub/here"));
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    // Once directly; once more through each link (whose targets are entered
+    // once, not again below themselves).
+    EXPECT_LE(find("loop").size(), 3u);
+    EXPECT_GE(find("loop").size(), 1u);
+}
+
+TEST_F(IndexPassTest, StoredPathsKeepEveryByte) {
+    std::string low = "roundtrip ", high = "roundtrip ";
+    for (int c = 1; c < 0x80; ++c) {
+        if (c != '/') low.push_back(static_cast<char>(c));
+    }
+    for (int c = 0x80; c <= 0xFF; ++c) high.push_back(static_cast<char>(c));
+    const std::string lowPath = tree.file("m/" + low + ".mp3");
+    const std::string highPath = tree.file("m/" + high + ".mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(sorted(paths(find("roundtrip"))), sorted({lowPath, highPath}));
+}
+
+TEST_F(IndexPassTest, ANewPassReplacesTheIndex) {
+    tree.file("m/First.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    std::filesystem::rename(tree.path("m/First.mp3"), tree.path("m/Second.mp3"));
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_TRUE(find("first").empty());
+    EXPECT_EQ(find("second").size(), 1u);
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);  // back into the first generation
+    EXPECT_EQ(find("second").size(), 1u);
+}
+
+class IndexerTest : public SearchFixture {};
+
+TEST_F(IndexerTest, SecondStartWhileAPassRunsStartsNothing) {
+    tree.file("m/Song.mp3");
+    Settings settings(tree.path("lyrebox.ini"));
+    settings.setSharedDirs({tree.path("m")});
+    MediaLibrary library(settings, indexPath());
+    {
+        // Holding the open/close lock keeps the pass before its writer opens.
+        auto hold = IndexStore::lockOpenClose();
+        ASSERT_TRUE(library.startIndexer());
+        EXPECT_TRUE(library.isIndexing());
+        EXPECT_FALSE(library.startIndexer());
+    }
+    library.waitIndexerIdle();
+    EXPECT_FALSE(library.isIndexing());
+    std::vector<FileEntry> results;
+    library.search("song", results, false);
+    EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
+}
+
+TEST_F(IndexerTest, APassOfAnotherIndexerOnTheSameDirectoryWaitsForNothing) {
+    tree.file("m/Song.mp3");
+    Indexer indexer(playableExtensions(), {tree.path("m")}, indexPath());
+    {
+        PassGuard running(IndexStore{indexPath()});  // as if another pass ran
+        ASSERT_TRUE(running.owns());
+        ASSERT_TRUE(indexer.start());
+        indexer.join();
+        EXPECT_EQ(indexer.lastResult(), PassResult::Busy);
+    }
+    EXPECT_TRUE(find("song").empty());
+    ASSERT_TRUE(indexer.start());
+    indexer.join();
+    EXPECT_EQ(indexer.lastResult(), PassResult::Published);
+    EXPECT_EQ(find("song").size(), 1u);
+}
+
+TEST_F(IndexerTest, SharedDirsGivenLaterAreUsedByTheNextPass) {
+    tree.file("m/Song.mp3");
+    tree.file("n/Other.mp3");
+    Settings settings(tree.path("lyrebox.ini"));
+    settings.setSharedDirs({tree.path("m")});
+    MediaLibrary library(settings, indexPath());
+    SharedDirList replaced({tree.path("n")});
+    library.setSharedDirs(replaced);
+    ASSERT_TRUE(library.startIndexer());
+    library.waitIndexerIdle();
+    std::vector<FileEntry> results;
+    library.search("song", results, false);
+    EXPECT_TRUE(results.empty());
+    library.search("other", results, false);
+    EXPECT_EQ(results.size(), 1u);
+    library.search("", results, false);  // an empty query adds nothing
+    EXPECT_EQ(results.size(), 1u);
+}
+
+TEST_F(IndexerTest, DestructionStopsARunningPassAndKeepsThePreviousIndex) {
+    tree.file("m/Kept.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.file("m/Later.mp3");
+    {
+        auto hold = IndexStore::lockOpenClose();
+        auto indexer = std::make_unique<Indexer>(playableExtensions(), std::vector<std::string>{tree.path("m")},
+                                                 indexPath());
+        ASSERT_TRUE(indexer->start());
+        indexer->waitStarted();
+        indexer->requestStop();  // what the destructor does first
+        hold.unlock();
+        indexer->join();
+        EXPECT_EQ(indexer->lastResult(), PassResult::Stopped);
+    }
+    EXPECT_EQ(find("kept").size(), 1u);
+    EXPECT_TRUE(find("later").empty());
+}
+
+TEST(IndexPath, BesideTheModuleWithoutItsExtension) {
+    EXPECT_EQ(indexPathForModule("/opt/player/plugins/gen_lyrebox.so"), "/opt/player/plugins/gen_lyrebox");
+    EXPECT_EQ(indexPathForModule("/opt/v1.2/plugins/gen_lyrebox"), "/opt/v1.2/plugins/gen_lyrebox.index");
+    EXPECT_EQ(indexPathForModule("/a/b.c.so"), "/a/b.c");
+}
+
+}  // namespace
+}  // namespace lyrebox::test

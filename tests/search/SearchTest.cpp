@@ -1,0 +1,135 @@
+// Library search over a real index: query syntax, limits, failures, and
+// searches that run while a pass rebuilds the index.
+#include "tests/search/SearchFixture.h"
+
+#include <thread>
+
+namespace lyrebox::test {
+namespace {
+
+using SearchTest = SearchFixture;
+
+TEST_F(SearchTest, EveryWordMustMatch) {
+    tree.file("m/Red Song.mp3");
+    tree.file("m/Blue Song.mp3");
+    tree.file("m/Red Car.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("red song")), std::vector<std::string>{tree.path("m/Red Song.mp3")});
+    EXPECT_EQ(paths(find("SONG blue")), std::vector<std::string>{tree.path("m/Blue Song.mp3")});
+    EXPECT_EQ(find("red OR blue").size(), 3u);  // the query syntax still works
+    EXPECT_EQ(find("song").size(), 2u);
+}
+
+TEST_F(SearchTest, ResultsCarryStoredFieldsAndNoTime) {
+    tree.file("m/Track One.mp3", 321);
+    tree.dir("m/Track Folder");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    auto results = find("track");
+    ASSERT_EQ(results.size(), 2u);
+    std::sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    EXPECT_EQ(results[0].path, tree.path("m/Track Folder"));
+    EXPECT_NE(results[0].attributes & 0x10u, 0u);
+    EXPECT_EQ(results[1].path, tree.path("m/Track One.mp3"));
+    EXPECT_EQ(results[1].size, 321u);
+    EXPECT_EQ(results[1].lastWriteTime, 0u);
+}
+
+TEST_F(SearchTest, LoneDashOrPlusBetweenBlanksSeparatesWords) {
+    tree.file("m/Artist - Title.mp3");
+    tree.file("m/Artist - Other.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("Artist - Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+    EXPECT_EQ(paths(find("Artist + Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+    // A sign attached to a word is still an operator.
+    EXPECT_EQ(paths(find("artist -title")), std::vector<std::string>{tree.path("m/Artist - Other.mp3")});
+}
+
+TEST(SeparateLoneOperators, OnlySignsStandingAlone) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Artist - Title", "Artist   Title"},
+        {"- a +", "  a  "},
+        {"a\t+\tb", "a\t \tb"},
+        {"a -b", "a -b"},
+        {"a- b", "a- b"},
+        {"a -- b", "a -- b"},
+        {"1-2", "1-2"},
+        {"-", " "},
+    };
+    for (const auto& [query, expected] : cases) {
+        EXPECT_EQ(separateLoneOperators(query), expected) << query;
+    }
+}
+
+TEST_F(SearchTest, DirsOnlyFindsDirectoriesBehindManyFiles) {
+    for (int i = 0; i < 600; ++i) tree.file("m/match " + std::to_string(i) + ".mp3");
+    // Longer names score lower, so the directories rank after all the files.
+    for (int i = 0; i < 3; ++i) tree.dir("m/match folder with a long name " + std::to_string(i));
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    const auto dirs = find("match", true);
+    ASSERT_EQ(dirs.size(), 3u);
+    for (const auto& entry : dirs) EXPECT_NE(entry.attributes & 0x10u, 0u) << entry.path;
+    const auto all = find("match");
+    ASSERT_EQ(all.size(), 500u);
+    for (const auto& entry : all) EXPECT_EQ(entry.attributes & 0x10u, 0u) << entry.path;
+}
+
+TEST_F(SearchTest, AtMost500Results) {
+    for (int i = 0; i < 800; ++i) tree.file("m/hit " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    const auto results = paths(find("hit"));
+    ASSERT_EQ(results.size(), 500u);
+    auto unique = sorted(results);
+    EXPECT_EQ(std::unique(unique.begin(), unique.end()), unique.end());
+    std::vector<FileEntry> appended{FileEntry{"earlier", 0, 0, 0}};
+    searcher.search("hit", appended, false);
+    EXPECT_EQ(appended.size(), 501u);  // results are appended to what the caller had
+}
+
+TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
+    tree.file("m/foo.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo)"}) {
+        EXPECT_TRUE(find(query).empty()) << query;
+    }
+    EXPECT_EQ(find("foo").size(), 1u);
+}
+
+TEST_F(SearchTest, SearchDuringAPassAnswersFromThePreviousIndex) {
+    tree.file("m/Old Song.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.file("m/New Song.mp3");
+    std::vector<std::string> duringPass;
+    PassInput input;
+    input.dirs = {tree.path("m")};
+    input.extensions = playableExtensions();
+    input.afterWalk = [&] {
+        // Every document of the new pass is added but not committed yet.
+        std::thread([&] { duringPass = paths(find("song")); }).join();
+    };
+    ASSERT_EQ(passWith(input), PassResult::Published);
+    EXPECT_EQ(duringPass, std::vector<std::string>{tree.path("m/Old Song.mp3")});
+    EXPECT_EQ(find("song").size(), 2u);
+}
+
+TEST_F(SearchTest, SearchesBesideRepeatedPassesNeverSeeAnEmptyIndex) {
+    for (int i = 0; i < 50; ++i) tree.file("m/Stable Name " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    std::atomic<bool> done{false};
+    std::atomic<int> searches{0}, wrong{0};
+    std::thread reader([&] {
+        LibrarySearcher own(indexPath());
+        while (!done.load()) {
+            std::vector<FileEntry> results;
+            own.search("stable name", results, false);
+            if (results.size() != 50u) ++wrong;
+            ++searches;
+        }
+    });
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(pass({tree.path("m")}), PassResult::Published);
+    done.store(true);
+    reader.join();
+    EXPECT_EQ(wrong.load(), 0) << "of " << searches.load() << " searches";
+}
+
+}  // namespace
+}  // namespace lyrebox::test
