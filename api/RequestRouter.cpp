@@ -1,5 +1,7 @@
 #include "api/RequestRouter.h"
 
+#include "api/FileCommands.h"
+#include "api/LibraryHandlers.h"
 #include "api/PlayerCommands.h"
 #include "api/PlayerGateway.h"
 #include "api/StatusDocuments.h"
@@ -22,8 +24,10 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
       library_(std::make_unique<MediaLibrary>(settings)),
       gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)) {
     // Each subsystem enters its names here, assets first, in its own file.
-    registerDocuments(*this);
     registerPlayerCommands(*this);
+    registerDocuments(*this);
+    registerLibraryHandlers(*this);
+    registerFileCommands(*this);
 }
 
 RequestRouter::~RequestRouter() = default;
