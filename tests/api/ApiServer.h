@@ -1,10 +1,8 @@
-// An in-process server for the command and document tests: a player (the
-// recording FakePlayer) on its own window thread, the settings in a temporary
-// INI file, the router and the HTTP server on a free loopback port, and a
-// small raw HTTP client.
+// An in-process server for the command and document tests: the settings in a
+// temporary INI file, the router for a given player window (a player on its
+// own window thread, which must outlive the server), the HTTP server on a
+// free loopback port, and a small raw HTTP client.
 #pragma once
-
-#include "FakePlayer.h"
 
 #include "api/RequestRouter.h"
 #include "config/Settings.h"
@@ -42,14 +40,12 @@ struct RawResponse {
 
 class ApiServer {
 public:
-    FakePlayer player;
-
-    ApiServer()
+    explicit ApiServer(platform::HWND playerWindow)
         : iniPath_(std::filesystem::temp_directory_path() /
                    ("lyrebox-api-test-" + std::to_string(::getpid()) + "-" +
                     std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")),
           settings_(iniPath_.string()),
-          router_(player.mainWindow(), nullptr, settings_),
+          router_(playerWindow, nullptr, settings_),
           server_(htonl(INADDR_LOOPBACK), 0) {
         server_.setDispatcher([this](HttpRequest& request, const std::string& name, ParamMap params,
                                      HttpResponse& response) { router_.handle(request, name, std::move(params), response); });

@@ -1,5 +1,6 @@
 // "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
 #include "ApiServer.h"
+#include "FakePlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -37,19 +38,20 @@ bool isWellFormedXml(const std::string& document) {
 
 class StatusDocumentsTest : public ::testing::Test {
 protected:
-    ApiServer server;
+    FakePlayer player;
+    ApiServer server{player.mainWindow()};
 
     void SetUp() override {
         ASSERT_TRUE(server.started());
-        server.player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}}, 1);
+        player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}}, 1);
     }
     void changePlayList() {
-        server.player.with([](FakePlayer& p) { p.changed = true; });
+        player.with([](FakePlayer& p) { p.changed = true; });
     }
 };
 
 TEST_F(StatusDocumentsTest, ConsoleOfATaggedPlayingTrack) {
-    server.player.with([](FakePlayer& p) {
+    player.with([](FakePlayer& p) {
         p.tags["/m/1.mp3"] = {{"title", "One & <Only>"}, {"artist", "Band"}, {"album", "LP"}, {"length", "245000"}};
         p.volume = 180, p.shuffle = true, p.repeat = false;
         p.bitrate = 128, p.lengthSeconds = 245, p.positionMs = 122500;
@@ -103,7 +105,7 @@ TEST_F(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
 }
 
 TEST_F(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
-    server.player.setEntries({}, 0);
+    player.setEntries({}, 0);
     changePlayList();
     const auto response = server.get("/playlist.xml?id=abc");
     EXPECT_EQ(response.header("Content-Type"), "text/xml");
@@ -112,7 +114,7 @@ TEST_F(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
 }
 
 TEST_F(StatusDocumentsTest, EndMarkerInPlayerTextsKeepsBothDocumentsWellFormed) {
-    server.player.setEntries({{"/m/a]]>b.mp3", "x]]><y/>"}}, 0);
+    player.setEntries({{"/m/a]]>b.mp3", "x]]><y/>"}}, 0);
     const std::string console = server.body("/consolestatus.xml");
     EXPECT_TRUE(isWellFormedXml(console)) << console;
     EXPECT_NE(console.find("<title><![CDATA[x]]]]><![CDATA[><y/>]]></title>"), std::string::npos) << console;

@@ -2,7 +2,7 @@
 // whole router on a loopback port.
 #include "library/LibraryText.h"
 #include "library/MediaLibrary.h"
-#include "tests/api/ApiServer.h"
+#include "tests/library/LibraryServer.h"
 #include "tests/library/TempTree.h"
 
 #include <filesystem>
@@ -16,14 +16,14 @@ using test::TempTree;
 
 class LibraryServerTest : public ::testing::Test {
 protected:
-    LibraryServerTest() {
+    LibraryServerTest() : server(tree.path("test.ini")) {
         music = tree.dir("music");
         share({music});
     }
-    void share(std::vector<std::string> dirs) { server.router().settings().setSharedDirs(std::move(dirs)); }
+    void share(std::vector<std::string> dirs) { server.share(std::move(dirs)); }
 
-    test::RawResponse get(const std::string& name, const std::string& path, const std::string& extra = "") {
-        return server.get("/" + name + "?path=" + percentEncode(path) + extra);
+    libtest::Response get(const std::string& name, const std::string& path, const std::string& extra = "") {
+        return server.get(name, path, extra);
     }
     std::string browse(const std::string& path, const std::string& extra = "") {
         const auto response = get("library.js", path, extra);
@@ -32,7 +32,7 @@ protected:
     }
 
     TempTree tree;
-    test::ApiServer server;
+    libtest::LibraryServer server;
     std::string music;
 };
 
@@ -45,7 +45,7 @@ std::string dirEntry(const std::string& name, const std::string& path) {
 
 TEST_F(LibraryServerTest, NoSharedDirectoriesGiveAnEmptyRoot) {
     share({});
-    EXPECT_EQ(server.body("/library.js"), kRootEmpty);
+    EXPECT_EQ(server.get("/library.js").body, kRootEmpty);
     EXPECT_EQ(browse(music), kRootEmpty);
     EXPECT_EQ(server.get("/library.js").header("Content-Type"), "text/javascript");
 }
@@ -55,7 +55,7 @@ TEST_F(LibraryServerTest, RootListingForNoPathSlashAndOutsidePaths) {
     share({music, other});
     const std::string root = "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n\n" + dirEntry(music, music) +
                              "\n,\n" + dirEntry(other, other) + "\n]});";
-    EXPECT_EQ(server.body("/library.js"), root);
+    EXPECT_EQ(server.get("/library.js").body, root);
     for (const std::string& path : std::vector<std::string>{"/", "", "/etc", tree.root(), music + "al", music + "/..", "relative"}) {
         EXPECT_EQ(browse(path), root) << path;
     }
@@ -150,10 +150,8 @@ TEST_F(LibraryServerTest, HostilePathsReachNothingOutside) {
     EXPECT_EQ(server.get("/download?path=" + percentEncode(music) + "/%2e%2e/secret.mp3").status, 404);
     EXPECT_EQ(server.get("/download?path=" + percentEncode(music + "/") + "%252e%252e%2fsecret.mp3").status, 404);
     const std::string playlist = "t\t" + music + "/../secret.mp3\nu\t" + tree.path("secret.mp3") + "\n";
-    EXPECT_EQ(server.body("/enqueueplaylist?playlist=" + percentEncode(playlist)), "1");
-    size_t entries = 1;
-    server.player.with([&](test::FakePlayer& p) { entries = p.entries.size(); });
-    EXPECT_EQ(entries, 0u);
+    EXPECT_EQ(server.get("/enqueueplaylist?playlist=" + percentEncode(playlist)).body, "1");
+    EXPECT_TRUE(server.entries().empty());
 }
 
 TEST_F(LibraryServerTest, SymlinksAreFollowedAsTheFileSystemDoes) {
