@@ -1,0 +1,33 @@
+// Media files for the host's tests, made in a private temporary folder.
+#pragma once
+
+#include <string>
+
+namespace lyrebox::test {
+
+// A folder under /tmp, removed with everything in it at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// A silent 8 kHz mono 8-bit WAV of the given length, written by hand (no GStreamer).
+void writeSilentWav(const std::string& path, int lengthMs);
+void writeText(const std::string& path, const std::string& text);
+
+// Title, artist and album through TagLib; for WAV both the ID3v2 and the INFO chunk.
+bool tagFile(const std::string& path, const std::string& title, const std::string& artist,
+             const std::string& album);
+
+// A stereo sine clip encoded by GStreamer; type is "mp3", "ogg", "flac" or "wav".
+bool encodeClip(const std::string& path, const std::string& type, int tenthsOfSecond);
+
+}  // namespace lyrebox::test
