@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     window.setDelegate([&player](platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
                                  platform::LRESULT& result) {
         bool handled = false;
+        if (!player)
+            return false;  // only while shutting down
         result = player->handleMainMessage(message, wParam, lParam, handled);
         return handled;
     });

@@ -29,7 +29,7 @@ TEST(StartItemsTest, FoldersExpandToPlayableFilesInByteOrder) {
     namespace fs = std::filesystem;
     fs::create_directories(dir.file("sub/deeper"));
     fs::create_directories(dir.file("empty"));
-    for (const char* name : {"b.MP3", "a.flac", "Z.wav", "notes.txt", "sub/c.ogg", "sub/deeper/d.m4a", "sub.mp3"})
+    for (const char* name : {"b.MP3", "a.flac", "Z.wav", "notes.txt", "sub/c.ogg", "sub/deeper/d.m4a", "sub.mp3", "\xC3\xA9t\xC3\xA9.mp3"})
         test::writeText(dir.file(name), "x");
     fs::create_directory_symlink(dir.path(), dir.file("sub/loop"));  // must not recurse forever
 
@@ -37,6 +37,7 @@ TEST(StartItemsTest, FoldersExpandToPlayableFilesInByteOrder) {
     const std::vector<std::string> expected = {
         dir.file("Z.wav"), dir.file("a.flac"), dir.file("b.MP3"),
         dir.file("sub.mp3"), dir.file("sub/c.ogg"), dir.file("sub/deeper/d.m4a"),
+        dir.file("\xC3\xA9t\xC3\xA9.mp3"),  // bytes above 0x7F sort after ASCII
     };
     EXPECT_EQ(items.entries, expected);
     EXPECT_TRUE(items.missing.empty());

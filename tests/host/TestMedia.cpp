@@ -103,8 +103,13 @@ bool encodeClip(const std::string& path, const std::string& type, int tenthsOfSe
                                     encoder->second + " ! filesink location=\"" + path + "\"";
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
-    if (error)
+    if (error) {
+        // A pipeline that did not parse cleanly may never reach its end.
         g_error_free(error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return false;
+    }
     if (!pipeline)
         return false;
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
