@@ -37,6 +37,9 @@ protected:
                 << type;
         }
         ASSERT_TRUE(test::encodeClip(clip("short.wav"), "wav", 3));
+        // The discoverer estimates an mp3 stream's length only from a few seconds of it.
+        ASSERT_TRUE(test::encodeClip(clip("long.mp3"), "mp3", 50));
+        ASSERT_TRUE(test::tagFile(clip("long.mp3"), "Long", "Artist Ü", "Album"));
         std::mt19937 random(1);
         std::ofstream noise(clip("noise.ogg"), std::ios::binary);
         for (int i = 0; i < 20000; ++i)
@@ -163,6 +166,31 @@ TEST_F(AudioMediaTest, JumpPauseAndStop) {
     EXPECT_EQ(timeMs(), 0);
     command(ipc::kCmdPlay);
     ASSERT_TRUE(waitFor([&] { return state() == 0; })) << "the track plays again to its end";
+}
+
+}  // namespace
+}  // namespace lyrebox
+
+namespace lyrebox {
+namespace {
+
+TEST_F(AudioMediaTest, HttpStreamsPlayAndHaveTags) {
+    test::TinyFileServer server(clip("long.mp3"));
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/long.mp3";
+    EXPECT_EQ(info(url, "title"), "Long");
+    const int length = std::atoi(info(url, "length").c_str());
+    EXPECT_GE(length, 4900);
+    EXPECT_LE(length, 5200);
+    const int discovered = server.requests();
+    EXPECT_EQ(info(url, "artist"), "Artist Ü");
+    EXPECT_EQ(server.requests(), discovered) << "a stream's tags are looked up once";
+
+    enqueue(url);
+    command(ipc::kCmdPlay);
+    ASSERT_TRUE(waitFor([&] { return timeMs() > 100; }));
+    EXPECT_EQ(state(), 1);
+    EXPECT_EQ(query(ipc::kJumpToTime, 4500), 0);
+    ASSERT_TRUE(waitFor([&] { return state() == 0; })) << "the seek over http reached the end";
 }
 
 }  // namespace

@@ -126,3 +126,81 @@ bool encodeClip(const std::string& path, const std::string& type, int tenthsOfSe
 }
 
 }  // namespace lyrebox::test
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <algorithm>
+#include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace lyrebox::test {
+
+TinyFileServer::TinyFileServer(std::string file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    body_ = bytes.str();
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener_, 16) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("cannot listen on loopback");
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+TinyFileServer::~TinyFileServer() {
+    stopping_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+}
+
+void TinyFileServer::serve() {
+    while (!stopping_) {
+        pollfd ready{listener_, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0)
+            continue;
+        const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        std::string head;
+        char buffer[4096];
+        while (head.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            head.append(buffer, static_cast<std::size_t>(n));
+        }
+        ++requests_;
+        // Open-ended ranges ("bytes=N-") are what GStreamer's http source asks for.
+        std::size_t first = 0;
+        const std::size_t range = head.find("Range: bytes=");
+        if (range != std::string::npos)
+            first = std::min<std::size_t>(std::strtoul(head.c_str() + range + 13, nullptr, 10), body_.size());
+        const std::string status = range == std::string::npos
+                                       ? "200 OK\r\n"
+                                       : "206 Partial Content\r\nContent-Range: bytes " + std::to_string(first) + "-" +
+                                             std::to_string(body_.size() - 1) + "/" + std::to_string(body_.size()) +
+                                             "\r\n";
+        const std::string answer = "HTTP/1.1 " + status +
+                                   "Accept-Ranges: bytes\r\nContent-Type: audio/mpeg\r\nContent-Length: " +
+                                   std::to_string(body_.size() - first) + "\r\nConnection: close\r\n\r\n" +
+                                   body_.substr(first);
+        std::size_t sent = 0;
+        while (sent < answer.size()) {
+            const ssize_t n = ::send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        ::close(client);
+    }
+}
+
+}  // namespace lyrebox::test

@@ -31,3 +31,32 @@ bool tagFile(const std::string& path, const std::string& title, const std::strin
 bool encodeClip(const std::string& path, const std::string& type, int tenthsOfSecond);
 
 }  // namespace lyrebox::test
+
+#include <atomic>
+#include <thread>
+
+namespace lyrebox::test {
+
+// Serves one file to every GET on 127.0.0.1 at a free port, one connection
+// at a time, each closed after its answer; "bytes=N-" ranges are served.
+class TinyFileServer {
+public:
+    explicit TinyFileServer(std::string file);
+    ~TinyFileServer();
+    TinyFileServer(const TinyFileServer&) = delete;
+    TinyFileServer& operator=(const TinyFileServer&) = delete;
+    int port() const { return port_; }
+    int requests() const { return requests_; }
+
+private:
+    void serve();
+
+    std::string body_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<int> requests_{0};
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+}  // namespace lyrebox::test
