@@ -55,6 +55,8 @@ void enqueueStartItems(lyrebox::Player& player, const std::vector<std::string>& 
         std::fprintf(stderr, "lyrebox-player: no such file or folder: %s\n", missing.c_str());
     for (const std::string& entry : items.entries)
         player.enqueue(entry, "", 0);
+    if (!arguments.empty())
+        std::fprintf(stderr, "lyrebox-player: enqueued %zu file(s)\n", items.entries.size());
     // Files named at start play at once, as the classic player does.
     if (!items.entries.empty())
         player.play();

@@ -29,7 +29,7 @@ class AudioMediaTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ::setenv("LYREBOX_AUDIO", "null", 1);
-        media_ = new test::TempDir;
+        media_ = std::make_unique<test::TempDir>();
         for (const char* type : kTypes) {
             const std::string path = clip(type);
             ASSERT_TRUE(test::encodeClip(path, type, 10)) << type;
@@ -46,8 +46,7 @@ protected:
             noise.put(static_cast<char>(random()));
     }
     static void TearDownTestSuite() {
-        delete media_;
-        media_ = nullptr;
+        media_.reset();
     }
     static std::string clip(const std::string& type) {
         return media_->file(type.find('.') == std::string::npos ? "clip." + type : type);
@@ -94,12 +93,12 @@ protected:
         return true;
     }
 
-    static test::TempDir* media_;
+    static std::unique_ptr<test::TempDir> media_;
     std::unique_ptr<Player> player_;
     platform::HWND main_ = nullptr;
 };
 
-test::TempDir* AudioMediaTest::media_ = nullptr;
+std::unique_ptr<test::TempDir> AudioMediaTest::media_;
 
 TEST_F(AudioMediaTest, TagsOfEveryTypeReachExtendedFileInfo) {
     for (const char* type : kTypes) {

@@ -18,20 +18,6 @@
 
 namespace lyrebox::test {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lyrebox-host-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = buffer.data();
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-}
-
 namespace {
 
 void put32(std::ofstream& out, std::uint32_t v) {

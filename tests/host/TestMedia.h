@@ -1,23 +1,11 @@
 // Media files for the host's tests, made in a private temporary folder.
 #pragma once
 
+#include "tests/support/TempDir.h"
+
 #include <string>
 
 namespace lyrebox::test {
-
-// A folder under /tmp, removed with everything in it at destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // A silent 8 kHz mono 8-bit WAV of the given length, written by hand (no GStreamer).
 void writeSilentWav(const std::string& path, int lengthMs);
