@@ -186,6 +186,37 @@ void GstEngine::setVolume(int level) {
     g_object_set(playbin_, "volume", linear, nullptr);
 }
 
+bool GstEngine::fromSink(GstMessage* message) {
+    GstElement* sink = nullptr;
+    g_object_get(playbin_, "audio-sink", &sink, nullptr);
+    if (!sink)
+        return false;
+    GstObject* source = GST_MESSAGE_SRC(message);
+    const bool inSink = source == GST_OBJECT(sink) || gst_object_has_as_ancestor(source, GST_OBJECT(sink));
+    gst_object_unref(sink);
+    return inSink;
+}
+
+bool GstEngine::fallBackToSilence() {
+    // The sound device went away (a sound server ended): go on silently
+    // rather than failing every track from now on.
+    resetPipeline(true);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (!sink)
+        return false;
+    g_object_set(sink, "sync", TRUE, nullptr);
+    g_object_set(playbin_, "audio-sink", sink, nullptr);
+    sinkName_ = "fakesink";
+    const std::string uri = uri_;
+    g_object_set(playbin_, "uri", uri.c_str(), nullptr);
+    if (gst_element_set_state(playbin_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        resetPipeline(true);
+        return false;
+    }
+    state_ = State::Playing;
+    return true;
+}
+
 void GstEngine::dispatchBus() {
     while (GstMessage* message = gst_bus_pop(bus_)) {
         const GstMessageType type = GST_MESSAGE_TYPE(message);
@@ -214,6 +245,8 @@ bool GstEngine::handleMessage(GstMessage* message) {
     case GST_MESSAGE_ERROR:
         if (state_ == State::Stopped)
             return false;  // left over from a track already given up
+        if (sinkName_ != "fakesink" && fromSink(message))
+            return !fallBackToSilence();
         // One failure posts several errors; the reset drains the rest.
         resetPipeline(true);
         return true;

@@ -48,6 +48,9 @@ private:
     void drainBus();
     // True when the message ended the track (the caller stops dispatching).
     bool handleMessage(GstMessage* message);
+    bool fromSink(GstMessage* message);
+    // Replaces a failed device sink by the silent one and restarts the track.
+    bool fallBackToSilence();
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
