@@ -102,8 +102,10 @@ void ConfigDialog::startServer() {
     apply();
     server_.setAddress(settings_.listenIP());
     server_.setRequirePassword(settings_.requirePassword());
-    server_.setUsername(settings_.username());
-    server_.setPassword(settings_.password());
+    // As one pair, so a connection checking credentials meanwhile never sees
+    // a new name with an old password.
+    server_.setCredentials(settings_.username(), settings_.password());
+    if (settings_.timeout() > 0) server_.setIdleTimeout(std::chrono::seconds(settings_.timeout()));
     server_.setFilterIPs(settings_.filterIPs());
     server_.setAllowedIPs(settings_.allowedIPs());
     server_.setBlockedIPs(settings_.blockedIPs());

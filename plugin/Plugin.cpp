@@ -1,6 +1,7 @@
 #include "plugin/Plugin.h"
 
 #include "api/RequestRouter.h"
+#include "config/ConfigDialog.h"
 #include "config/Settings.h"
 #include "http/Server.h"
 #include "platform/Menu.h"
@@ -58,7 +59,11 @@ int Plugin::init() {
     return 0;
 }
 
-void Plugin::config() {}
+void Plugin::config() {
+    if (!settings_ || !server_ || !router_) return;
+    ConfigDialog dialog(record_.hDllInstance, record_.hwndParent, *settings_, *server_, router_->library());
+    dialog.runModal();
+}
 
 void Plugin::quit() {
     // Connection threads use the settings (through the router) and the
