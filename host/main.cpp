@@ -3,6 +3,7 @@
 #include "host/HostWindow.h"
 #include "host/Options.h"
 #include "host/PluginLoader.h"
+#include "host/tui/TerminalUi.h"
 #include "host/audio/ClockEngine.h"
 #include "host/audio/GstEngine.h"
 #include "host/player/Player.h"
@@ -119,7 +120,12 @@ int main(int argc, char** argv) {
         }
         loop.quit();
     });
+    // On a terminal the player shows itself there, unless asked not to.
+    std::unique_ptr<lyrebox::TerminalUi> terminal;
+    if (!options.headless && lyrebox::TerminalUi::available())
+        terminal = std::make_unique<lyrebox::TerminalUi>(window, *player);
     loop.run();
+    terminal.reset();
     loop.removeFd(signalFd);
 
     // Plugins quit in the reverse order of their start.
