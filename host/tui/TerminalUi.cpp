@@ -98,6 +98,17 @@ void TerminalUi::onInput() {
     int r;
     while ((r = get_wch(&ch)) != ERR) {
         bool isKeyCode = r == KEY_CODE_YES;
+        if (!isKeyCode && ch == 27 && dialogs_.active()) {
+            // Esc with a letter right behind it is Alt+letter.
+            wint_t next = 0;
+            int r2 = get_wch(&next);
+            if (r2 == OK && next >= 'a' && next <= 'z') {
+                dialogs_.handleAltKey(static_cast<unsigned>(next));
+                continue;
+            }
+            if (r2 == KEY_CODE_YES) ungetch(static_cast<int>(next));
+            else if (r2 == OK) unget_wch(next);
+        }
         if (isKeyCode && ch == KEY_RESIZE) {
             clear();
         } else if (dialogs_.active()) {

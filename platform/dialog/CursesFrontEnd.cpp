@@ -210,6 +210,24 @@ bool CursesFrontEnd::handleKey(unsigned key, bool isKeyCode) {
     return used;
 }
 
+bool CursesFrontEnd::handleAltKey(unsigned letter) {
+    if (layers_.empty()) return false;
+    Layer& top = *layers_.back();
+    bool used = false;
+    if (top.kind == Layer::Modal) {
+        HWND focus = top.focus;
+        used = dialogMnemonic(top.dialog, focus, letter);
+        if (!layers_.empty() && layers_.back().get() == &top) top.focus = focus;
+    } else if (top.kind == Layer::Browser && (letter == 'o' || letter == 'c')) {
+        top.part = letter == 'o' ? 2 : 3;
+        used = browserKey(top, '\n', false);
+    } else if (top.kind == Layer::Box) {
+        top.done = used = true;
+    }
+    requestRedraw();
+    return used;
+}
+
 void CursesFrontEnd::draw() {
     for (auto& layer : layers_) {
         switch (layer->kind) {

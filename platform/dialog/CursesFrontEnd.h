@@ -32,6 +32,9 @@ public:
     bool active() const { return !layers_.empty(); }
     // key is a character, or a KEY_* code when isKeyCode. True when consumed.
     bool handleKey(unsigned key, bool isKeyCode);
+    // Alt+letter (Esc and the letter at once): a dialog's button by its first
+    // letter; in the folder browser o is OK and c Cancel.
+    bool handleAltKey(unsigned letter);
     // Draws the open dialogs and boxes over the screen (no refresh()).
     void draw();
     bool takeDirty();

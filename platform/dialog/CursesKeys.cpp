@@ -8,6 +8,7 @@
 #include <curses.h>
 
 #include <algorithm>
+#include <cctype>
 
 namespace platform::curses {
 
@@ -212,6 +213,29 @@ std::vector<HWND> focusOrder(HWND dialog) {
     std::vector<HWND> out;
     collect(dialog, out);
     return out;
+}
+
+bool dialogMnemonic(HWND dialog, HWND& focus, unsigned letter) {
+    if (letter >= 0x80) return false;
+    for (HWND hwnd : focusOrder(dialog)) {
+        ControlState* c = dialog::findControl(hwnd);
+        switch (c->tmpl.kind) {
+            case ControlKind::PushButton:
+            case ControlKind::DefaultButton:
+            case ControlKind::CheckBox:
+            case ControlKind::ManualCheckBox:
+                if (!c->text.empty() && std::tolower(static_cast<unsigned char>(c->text[0])) ==
+                                            std::tolower(static_cast<int>(letter))) {
+                    focus = hwnd;
+                    clickControl(hwnd);
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
 }
 
 bool dialogKey(HWND dialog, HWND& focus, unsigned key, bool isKeyCode) {

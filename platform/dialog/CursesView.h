@@ -27,6 +27,10 @@ void drawDialog(HWND dialog, HWND focus);
 // its visible child dialogs in the place of the control that holds them.
 std::vector<HWND> focusOrder(HWND dialog);
 
+// Alt+letter: presses the first button or check box whose label starts with
+// the letter (case ignored) and moves the focus there. True when one did.
+bool dialogMnemonic(HWND dialog, HWND& focus, unsigned letter);
+
 // Handles a key in the modal dialog; focus is updated. True when consumed.
 bool dialogKey(HWND dialog, HWND& focus, unsigned key, bool isKeyCode);
 
