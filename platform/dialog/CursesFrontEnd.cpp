@@ -283,6 +283,7 @@ void CursesFrontEnd::changed(HWND) { dirty_ = true; }
 std::unique_ptr<CursesFrontEnd::Layer> CursesFrontEnd::runLayer(Layer& layer) {
     requestRedraw();
     if (!layer.done) MessageLoop::current().runUntil([&] { return layer.done; });
+    if (!layer.done) MessageLoop::current().quit();   // passed on to the loop outside
     std::unique_ptr<Layer> owned;
     for (auto it = layers_.begin(); it != layers_.end(); ++it) {
         if (it->get() == &layer) {

@@ -163,6 +163,10 @@ INT_PTR dialogBox(const DialogTemplate& dialogTemplate, HWND parent, WindowProc 
         return state == nullptr || state->ended;
     };
     if (!ended()) MessageLoop::current().runUntil(ended);
+    // A quit meant for the thread's loop ended the nested one instead: the
+    // dialog closes and the quit goes on to the loop outside, as the
+    // system's modal loops pass on a quit message.
+    if (!ended()) MessageLoop::current().quit();
     DialogState* state = findDialog(hwnd);
     INT_PTR result = state != nullptr ? state->result : -1;
     frontEnd->modalEnded(hwnd);

@@ -93,6 +93,23 @@ TEST_F(DialogToolkit, ModalDialogAnswersMessagesFromOtherThreadsAndReturnsEndDia
     EXPECT_EQ(log.messages.back(), WM_DESTROY);
 }
 
+TEST_F(DialogToolkit, AQuitOfTheThreadsLoopClosesTheDialogAndReachesTheOuterLoop) {
+    bool outerEnded = false;
+    thread.post([&] {
+        auto& loop = MessageLoop::current();
+        thread.post([&] { result = dialogBox(testTemplate(), nullptr, &testProc, 0); });
+        loop.run();   // a second level, which the quit must end too
+        outerEnded = true;
+    });
+    HWND dialog = driver.waitForModal(kTemplate);
+    ASSERT_NE(dialog, nullptr);
+    driver.onThread(dialog, [] { MessageLoop::current().quit(); });
+    EXPECT_TRUE(driver.waitForClosed(dialog));
+    thread.run([] {});
+    EXPECT_TRUE(outerEnded);
+    EXPECT_EQ(result.load(), 0);
+}
+
 TEST_F(DialogToolkit, EscapeAndCloseBoxOnlyNotify) {
     log.closeOnOk = false;
     HWND dialog = openModal();

@@ -169,6 +169,12 @@ TEST_F(TerminalTest, AddAFolderFromThePreferencesDialogAndReindex) {
     EXPECT_NE(readFile(ini).find("Shared Dirs=" + music + ";"), std::string::npos);
     EXPECT_NE(httpGet(port, "/consolestatus.xml").find("200"), std::string::npos);
 
+    // Changes made from the web show up on the screen by themselves.
+    httpGet(port, "/setvolume?level=51");
+    EXPECT_TRUE(waitForScreen("Volume 20%"));
+    httpGet(port, "/enqueuefile?filename=" + music + "/Artist/Zebrafinch%20Song.mp3");
+    EXPECT_TRUE(waitForScreen("Play list (1)"));
+
     keys("q");
 }
 
