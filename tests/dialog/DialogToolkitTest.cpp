@@ -2,6 +2,7 @@
 // controls, notifications, and the terminal front end's key handling.
 #include "WindowThread.h"
 
+#include "platform/Event.h"
 #include "platform/dialog/CursesView.h"
 #include "platform/dialog/Dialog.h"
 #include "platform/dialog/HeadlessDriver.h"
@@ -94,19 +95,18 @@ TEST_F(DialogToolkit, ModalDialogAnswersMessagesFromOtherThreadsAndReturnsEndDia
 }
 
 TEST_F(DialogToolkit, AQuitOfTheThreadsLoopClosesTheDialogAndReachesTheOuterLoop) {
-    bool outerEnded = false;
+    platform::Event outerEnded;
     thread.post([&] {
         auto& loop = MessageLoop::current();
         thread.post([&] { result = dialogBox(testTemplate(), nullptr, &testProc, 0); });
         loop.run();   // a second level, which the quit must end too
-        outerEnded = true;
+        outerEnded.set();
     });
     HWND dialog = driver.waitForModal(kTemplate);
     ASSERT_NE(dialog, nullptr);
     driver.onThread(dialog, [] { MessageLoop::current().quit(); });
     EXPECT_TRUE(driver.waitForClosed(dialog));
-    thread.run([] {});
-    EXPECT_TRUE(outerEnded);
+    EXPECT_TRUE(outerEnded.waitFor(std::chrono::seconds(30)));
     EXPECT_EQ(result.load(), 0);
 }
 
