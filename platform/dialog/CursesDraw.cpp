@@ -222,7 +222,15 @@ void drawBox(int top, int left, int rows, int cols, const std::string& title, in
     mvaddch(top + rows - 1, left, ACS_LLCORNER);
     mvaddch(top + rows - 1, left + cols - 1, ACS_LRCORNER);
     attroff(attributes);
-    if (!title.empty()) putText(top, left + 2, cols - 4, " " + title + " ", attributes);
+    if (title.empty()) return;
+    // A title that does not fit with its margins gives them up first.
+    std::string shown = " " + title + " ";
+    int room = cols - 4;
+    if (static_cast<int>(charCount(shown)) > room) {
+        shown = title;
+        room = cols - 2;
+    }
+    putText(top, left + (room == cols - 2 ? 1 : 2), room, shown, attributes);
 }
 
 void drawDialog(HWND hwnd, HWND focus) {
