@@ -49,6 +49,9 @@ private:
     // True when the message ended the track (the caller stops dispatching).
     bool handleMessage(GstMessage* message);
     bool fromSink(GstMessage* message);
+    static bool isSeekRefused(GstMessage* message);
+    // Starts the current URI again from its beginning; false when it fails at once.
+    bool restartTrack();
     // Replaces a failed device sink by the silent one and restarts the track.
     bool fallBackToSilence();
 
