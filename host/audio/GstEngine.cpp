@@ -178,13 +178,15 @@ bool GstEngine::seek(std::int64_t ms) {
     return true;
 }
 
-void GstEngine::setVolume(int level) {
+double GstEngine::linearVolume(int level) {
     if (level < 0) level = 0;
     if (level > 255) level = 255;
-    const double linear = gst_stream_volume_convert_volume(GST_STREAM_VOLUME_FORMAT_CUBIC,
-                                                           GST_STREAM_VOLUME_FORMAT_LINEAR, level / 255.0);
-    g_object_set(playbin_, "volume", linear, nullptr);
+    // Cubic, as desktop mixers show a volume: 128 of 255 is "50 %".
+    return gst_stream_volume_convert_volume(GST_STREAM_VOLUME_FORMAT_CUBIC, GST_STREAM_VOLUME_FORMAT_LINEAR,
+                                            level / 255.0);
 }
+
+void GstEngine::setVolume(int level) { g_object_set(playbin_, "volume", linearVolume(level), nullptr); }
 
 bool GstEngine::fromSink(GstMessage* message) {
     GstElement* sink = nullptr;

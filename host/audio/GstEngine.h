@@ -37,6 +37,9 @@ public:
     int bitrateKbps() override { return bitrateKbps_; }
     std::string describe() const override { return "gstreamer/" + sinkName_; }
 
+    // playbin's linear volume for a level of 0..255 (clamped).
+    static double linearVolume(int level);
+
     // Handles whatever the bus holds; the loop calls it when the bus fd is readable.
     void dispatchBus();
 

@@ -206,5 +206,14 @@ TEST_F(AudioMediaTest, ASeekTheServerRefusesRestartsTheStream) {
     EXPECT_EQ(state(), 1);
 }
 
+TEST(GstEngineVolume, LevelsMapCubicallyToPlaybinVolume) {
+    const struct {
+        int level;
+        double linear;
+    } cases[] = {{0, 0.0}, {255, 1.0}, {128, 0.1265}, {64, 0.0158}, {-4, 0.0}, {999, 1.0}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(GstEngine::linearVolume(c.level), c.linear, 0.0005) << c.level;
+}
+
 }  // namespace
 }  // namespace lyrebox
