@@ -192,5 +192,28 @@ TEST_F(AudioMediaTest, HttpStreamsPlayAndHaveTags) {
     ASSERT_TRUE(waitFor([&] { return state() == 0; })) << "the seek over http reached the end";
 }
 
+TEST_F(AudioMediaTest, ASeekTheServerRefusesRestartsTheStream) {
+    test::TinyFileServer server(clip("long.mp3"), false);
+    enqueue("http://127.0.0.1:" + std::to_string(server.port()) + "/long.mp3");
+    enqueue(clip("short.wav"));
+    command(ipc::kCmdPlay);
+    ASSERT_TRUE(waitFor([&] { return timeMs() > 100; }));
+    const int before = server.requests();
+    query(ipc::kJumpToTime, 4500);
+    ASSERT_TRUE(waitFor([&] { return server.requests() > before || position() != 0; }));
+    ASSERT_TRUE(waitFor([&] { return timeMs() > 100 && timeMs() < 4000; }));
+    EXPECT_EQ(position(), 0) << "the stream started over instead of being skipped";
+    EXPECT_EQ(state(), 1);
+}
+
+TEST(GstEngineVolume, LevelsMapCubicallyToPlaybinVolume) {
+    const struct {
+        int level;
+        double linear;
+    } cases[] = {{0, 0.0}, {255, 1.0}, {128, 0.1265}, {64, 0.0158}, {-4, 0.0}, {999, 1.0}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(GstEngine::linearVolume(c.level), c.linear, 0.0005) << c.level;
+}
+
 }  // namespace
 }  // namespace lyrebox

@@ -123,7 +123,7 @@ bool encodeClip(const std::string& path, const std::string& type, int tenthsOfSe
 
 namespace lyrebox::test {
 
-TinyFileServer::TinyFileServer(std::string file) {
+TinyFileServer::TinyFileServer(std::string file, bool ranges) : ranges_(ranges) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -166,7 +166,7 @@ void TinyFileServer::serve() {
         ++requests_;
         // Open-ended ranges ("bytes=N-") are what GStreamer's http source asks for.
         std::size_t first = 0;
-        const std::size_t range = head.find("Range: bytes=");
+        const std::size_t range = ranges_ ? head.find("Range: bytes=") : std::string::npos;
         if (range != std::string::npos)
             first = std::min<std::size_t>(std::strtoul(head.c_str() + range + 13, nullptr, 10), body_.size());
         const std::string status = range == std::string::npos
@@ -175,7 +175,7 @@ void TinyFileServer::serve() {
                                              std::to_string(body_.size() - 1) + "/" + std::to_string(body_.size()) +
                                              "\r\n";
         const std::string answer = "HTTP/1.1 " + status +
-                                   "Accept-Ranges: bytes\r\nContent-Type: audio/mpeg\r\nContent-Length: " +
+                                   (ranges_ ? "Accept-Ranges: bytes\r\n" : "") + "Content-Type: audio/mpeg\r\nContent-Length: " +
                                    std::to_string(body_.size() - first) + "\r\nConnection: close\r\n\r\n" +
                                    body_.substr(first);
         std::size_t sent = 0;

@@ -29,7 +29,7 @@ namespace lyrebox::test {
 // at a time, each closed after its answer; "bytes=N-" ranges are served.
 class TinyFileServer {
 public:
-    explicit TinyFileServer(std::string file);
+    explicit TinyFileServer(std::string file, bool ranges = true);
     ~TinyFileServer();
     TinyFileServer(const TinyFileServer&) = delete;
     TinyFileServer& operator=(const TinyFileServer&) = delete;
@@ -40,6 +40,7 @@ private:
     void serve();
 
     std::string body_;
+    bool ranges_ = true;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<int> requests_{0};
