@@ -125,6 +125,8 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
         }
     } catch (CLuceneError&) {
         // No index yet, an unparsable query, a damaged file: what was appended stays.
+    } catch (const std::exception&) {
+        // Out of memory on a huge query: the same, never past the connection thread.
     }
 }
 
