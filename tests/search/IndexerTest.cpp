@@ -6,6 +6,7 @@
 #include "library/MediaLibrary.h"
 
 #include <filesystem>
+#include <thread>
 
 namespace lyrebox::test {
 namespace {
@@ -201,6 +202,28 @@ TEST_F(IndexerTest, DestructionStopsARunningPassAndKeepsThePreviousIndex) {
     }
     EXPECT_EQ(find("kept").size(), 1u);
     EXPECT_TRUE(find("later").empty());
+}
+
+TEST_F(IndexerTest, QuitDuringAPassLeavesAUsableIndexForTheNextStart) {
+    tree.file("m/Song.mp3");
+    Settings settings(tree.path("lyrebox.ini"));
+    settings.setSharedDirs({tree.path("m")});
+    auto first = std::make_unique<MediaLibrary>(settings, indexPath());
+    std::thread quit;
+    {
+        auto hold = IndexStore::lockOpenClose();  // the pass waits to open its writer
+        ASSERT_TRUE(first->startIndexer());
+        quit = std::thread([&] { first.reset(); });  // waits for the pass
+        // Released whether or not the quit has asked the pass to stop yet:
+        // either way the quit ends and leaves no lock behind.
+    }
+    quit.join();
+    MediaLibrary second(settings, indexPath());
+    ASSERT_TRUE(second.startIndexer());
+    second.waitIndexerIdle();
+    std::vector<FileEntry> results;
+    second.search("song", results, false);
+    EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
 }
 
 TEST(IndexPath, BesideTheModuleWithoutItsExtension) {
