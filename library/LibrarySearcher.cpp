@@ -73,11 +73,26 @@ std::string separateLoneOperators(const std::string& query) {
     return text;
 }
 
+int queryNesting(const std::string& query) {
+    int depth = 0;
+    int deepest = 0;
+    for (std::size_t i = 0; i < query.size(); ++i) {
+        if (query[i] == '\\') {
+            ++i;
+        } else if (query[i] == '(') {
+            deepest = std::max(deepest, ++depth);
+        } else if (query[i] == ')' && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
-    if (query.empty()) {
-        return;
+    if (query.empty() || queryNesting(query) > kMaxQueryNesting) {
+        return;  // a nesting this deep could overflow the parser's stack
     }
     try {
         SearcherPtr searcher = openSearcher(store_);
