@@ -2,6 +2,7 @@
 #include "tests/search/SearchFixture.h"
 
 #include "config/Settings.h"
+#include "library/IndexWalk.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 
@@ -224,6 +225,30 @@ TEST_F(IndexerTest, QuitDuringAPassLeavesAUsableIndexForTheNextStart) {
     std::vector<FileEntry> results;
     second.search("song", results, false);
     EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
+}
+
+TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {
+    EntryChannel channel;
+    for (std::size_t i = 0; i < EntryChannel::kMaxBatches; ++i) {
+        ASSERT_TRUE(channel.push({FoundEntry{std::to_string(i), 0, 0}}));
+    }
+    bool pushed = true;
+    std::thread walker([&] { pushed = channel.push({FoundEntry{"late", 0, 0}}); });  // blocks: full
+    EXPECT_EQ(channel.pop()->front().path, "0");
+    EXPECT_EQ(channel.pop()->front().path, "1");
+    walker.join();  // room was made, so the late batch went in
+    EXPECT_TRUE(pushed);
+
+    std::thread second([&] {
+        while (channel.push({FoundEntry{"more", 0, 0}})) {
+        }
+    });
+    channel.cancel();  // the reader gives up: the pusher is let go
+    second.join();
+    channel.finish();
+    std::size_t left = 0;
+    while (channel.pop()) ++left;
+    EXPECT_GE(left, EntryChannel::kMaxBatches - 1);
 }
 
 TEST(IndexPath, BesideTheModuleWithoutItsExtension) {
