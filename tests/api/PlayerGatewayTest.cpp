@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <thread>
 
 namespace lyrebox {
 namespace {
@@ -195,6 +199,43 @@ TEST_F(PlayerGatewayTest, SeekIsTruncatedAndSaturated) {
         EXPECT_EQ(log[1].lParam, 106);
         EXPECT_EQ(static_cast<platform::LPARAM>(log[1].wParam), c.ms) << c.fraction;
     }
+}
+
+TEST_F(PlayerGatewayTest, BatchRunsOnThePlayersThreadEvenWhileTheLockIsHeld) {
+    std::unique_ptr<PlayerGateway> relayed;
+    player.with([&](FakePlayer&) {
+        relayed = std::make_unique<PlayerGateway>(player.mainWindow(), nullptr, noLibrary());
+        relayed->useWindowThreadRelay();
+    });
+    std::string title;
+    std::thread::id ranOn;
+    platform::Event done;
+    // Another connection holds the gateway lock (say, in the middle of a move)
+    // while a document's batch runs: the batch must not wait for it.
+    std::unique_lock holding(relayed->lock());
+    std::thread other([&] {
+        relayed->runBatch([&] {
+            ranOn = std::this_thread::get_id();
+            title = relayed->getTitle(2);
+        });
+        done.set();
+    });
+    const bool finished = done.waitFor(std::chrono::seconds(60));
+    holding.unlock();  // lets a wrongly waiting batch end, so the test ends either way
+    other.join();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(title, "two");
+    EXPECT_EQ(ranOn, player.threadId());
+
+    EXPECT_THROW(relayed->runBatch([] { throw std::runtime_error("failed"); }), std::runtime_error);
+    EXPECT_EQ(relayed->getVolume(), 100);  // the player's thread is unharmed
+    player.with([&](FakePlayer&) { relayed.reset(); });
+}
+
+TEST_F(PlayerGatewayTest, BatchWithoutARelayRunsOnTheCallingThread) {
+    std::thread::id ranOn;
+    gateway.runBatch([&] { ranOn = std::this_thread::get_id(); });
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
 
 }  // namespace
