@@ -1,5 +1,6 @@
 // "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
 #include "ApiServer.h"
+#include "api/StatusDocuments.h"
 #include "FakePlayer.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,20 @@ TEST_P(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
     EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(1, true, remaining));
     EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(1, false, ""));
     EXPECT_EQ(server.body("/playlist.xml"), playlist(1, true, remaining));
+}
+
+TEST_P(StatusDocumentsTest, OverlongIdsAreNotRemembered) {
+    // Ids are the clients' choice; a huge one would be kept forever.
+    const std::string id(kMaxPlaylistIdLength + 1, 'a');
+    EXPECT_EQ(server.body("/playlist.xml?id=" + id), playlist(1, true, kTracks));
+    EXPECT_EQ(server.body("/playlist.xml?id=" + id), playlist(1, true, kTracks));
+    {
+        std::lock_guard guard(server.router().playlistLock());
+        EXPECT_EQ(server.router().servedPlaylistIds().count(id), 0u);
+    }
+    const std::string longest(kMaxPlaylistIdLength, 'a');
+    EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, true, kTracks));
+    EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, false, ""));
 }
 
 TEST_P(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
