@@ -193,26 +193,31 @@ void PlayerGateway::swapItems(int a, int b) {
 void PlayerGateway::moveItem(int from, int to) {
     if (from == to) return;
     int current = getPlaylistPosition();
+    // Held here, on the calling thread, for the whole sequence of swaps, so
+    // that another holder's additions never interleave with it; the swaps
+    // themselves go to the player's thread in one batch.
     const auto guard = lockUnlessInBatch();
-    // Indices come from the network: a move is bounded by the play list, so a
-    // far-off index cannot keep the player busy with millions of swaps that
-    // could change nothing.
-    const int length = playlistLength();
-    if (length <= 0) return;
-    from = std::clamp(from, 0, length - 1);
-    to = std::clamp(to, 0, length - 1);
-    const int step = to > from ? 1 : -1;
-    for (int d = from; d != to; d += step) {
-        const int e = d + step;
-        swapItems(d, e);
-        if (e == current) {
-            setPlaylistPosition(d);
-            current = d;
-        } else if (d == current) {
-            setPlaylistPosition(e);
-            current = e;
+    runBatch([&] {
+        // Indices come from the network: a move is bounded by the play list,
+        // so a far-off index cannot keep the player busy with millions of
+        // swaps that could change nothing.
+        const int length = playlistLength();
+        if (length <= 0) return;
+        const int first = std::clamp(from, 0, length - 1);
+        const int last = std::clamp(to, 0, length - 1);
+        const int step = last > first ? 1 : -1;
+        for (int d = first; d != last; d += step) {
+            const int e = d + step;
+            swapItems(d, e);
+            if (e == current) {
+                setPlaylistPosition(d);
+                current = d;
+            } else if (d == current) {
+                setPlaylistPosition(e);
+                current = e;
+            }
         }
-    }
+    });
 }
 
 bool PlayerGateway::isPlaylistChanged() { return editorQuery(ipc::kEditorIsChanged, 0) != 0; }
