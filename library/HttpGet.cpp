@@ -2,6 +2,7 @@
 
 #include "library/LibraryLimits.h"
 
+#include "http/HttpLimits.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 #include "platform/Socket.h"
@@ -49,14 +50,14 @@ private:
 
 }  // namespace
 
-bool httpGet(const std::string& url, HttpResponse& response) {
+bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& fetchLimits) {
     const auto parsed = parseHttpUrl(url);
     if (!parsed) return false;
     const auto started = std::chrono::steady_clock::now();
-    platform::Socket socket = platform::Socket::connectTcp(parsed->host, parsed->port, limits::kRemoteConnectTimeout);
+    platform::Socket socket = platform::Socket::connectTcp(parsed->host, parsed->port, fetchLimits.connect);
     if (!socket.valid()) return false;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        limits::kRemoteTotalTimeout - (std::chrono::steady_clock::now() - started));
+        fetchLimits.total - (std::chrono::steady_clock::now() - started));
     if (left.count() <= 0) return false;
     socket.setRecvTimeout(left);
     ExchangeDeadline deadline(socket, left);
@@ -68,7 +69,7 @@ bool httpGet(const std::string& url, HttpResponse& response) {
     request.setHeader("Host", parsed->hostPart);
     request.setHeader("Connection", "close");
     if (request.send(socket) == 0) return false;
-    // HttpResponse::read keeps at most limits::kRemoteMaxResponseBytes of a body.
+    static_assert(http::kMaxResponseBodySize <= limits::kRemoteMaxResponseBytes);
     return response.read(socket);
 }
 

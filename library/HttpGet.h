@@ -3,6 +3,9 @@
 // so that a dead or hostile server cannot hold that thread.
 #pragma once
 
+#include "library/LibraryLimits.h"
+
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,9 +25,15 @@ struct HttpUrl {
 // "http://host[:port]/path[?query]"; nothing when the text is not of that form.
 std::optional<HttpUrl> parseHttpUrl(const std::string& url);
 
+struct FetchLimits {
+    std::chrono::milliseconds connect = limits::kRemoteConnectTimeout;
+    std::chrono::milliseconds total = limits::kRemoteTotalTimeout;  // connect included
+};
+
 // One GET with "Connection: close"; the answer (any status) is read into
-// response. False when the URL is unusable, the server cannot be reached, or
-// no complete answer arrived within the limits.
-bool httpGet(const std::string& url, HttpResponse& response);
+// response, its body cut at limits::kRemoteMaxResponseBytes. False when the
+// URL is unusable, the server cannot be reached, or no answer arrived within
+// the limits.
+bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& fetchLimits = {});
 
 }  // namespace lyrebox

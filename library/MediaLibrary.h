@@ -10,6 +10,7 @@
 #pragma once
 
 #include "config/SharedDirList.h"
+#include "library/HttpGet.h"
 #include "library/LibraryText.h"
 
 #include <atomic>
@@ -63,11 +64,15 @@ public:
     void download(HttpRequest& request, const ParamMap& params, HttpResponse& response);  // "download"
     void stream(HttpRequest& request, const ParamMap& params, HttpResponse& response);    // "stream"
 
+    // Bounds of fetching another server's play list; set before serving.
+    void setFetchLimits(const FetchLimits& fetchLimits) { fetchLimits_ = fetchLimits; }
+
 private:
     void expandLocal(const std::string& path, std::vector<std::string>& items);
     void expandRemote(const std::string& url, std::vector<std::string>& items);
 
     std::atomic<SharedDirList*> dirs_;
+    FetchLimits fetchLimits_;
     std::unique_ptr<LibraryIndex> index_;
 };
 

@@ -42,7 +42,7 @@ std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
 
 void MediaLibrary::expandRemote(const std::string& url, std::vector<std::string>& items) {
     HttpResponse response;
-    if (!httpGet(url, response)) return;
+    if (!httpGet(url, response, fetchLimits_)) return;
     parseStreamPlaylist(response.body(), items);
 }
 

@@ -1,5 +1,6 @@
 // The player commands over HTTP, against a recording player in this process.
 #include "ApiServer.h"
+#include "FakePlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,18 @@ using test::FakePlayer;
 
 class PlayerCommandsTest : public ::testing::Test {
 protected:
-    ApiServer server;
+    FakePlayer player;
+    ApiServer server{player.mainWindow()};
 
     void SetUp() override {
         ASSERT_TRUE(server.started());
-        server.player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}, {"/m/2.mp3", "two"}}, 1);
-        server.player.takeLog();
+        player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}, {"/m/2.mp3", "two"}}, 1);
+        player.takeLog();
     }
     template <typename T>
     T read(T FakePlayer::*field) {
         T value{};
-        server.player.with([&](FakePlayer& p) { value = p.*field; });
+        player.with([&](FakePlayer& p) { value = p.*field; });
         return value;
     }
 };
@@ -95,9 +97,9 @@ TEST_F(PlayerCommandsTest, PreviousAndNextAnswerTheNewPosition) {
 
 TEST_F(PlayerCommandsTest, PlayWithAnEmptyListAnswersAndStartsNothing) {
     EXPECT_EQ(server.body("/clearplaylist"), "1");
-    server.player.takeLog();
+    player.takeLog();
     EXPECT_EQ(server.body("/play"), "1");
-    EXPECT_TRUE(server.player.takeLog(WM_COMMAND, false).empty());
+    EXPECT_TRUE(player.takeLog(WM_COMMAND, false).empty());
 }
 
 TEST_F(PlayerCommandsTest, TransportCommandsAcknowledge) {
@@ -109,7 +111,7 @@ TEST_F(PlayerCommandsTest, TransportCommandsAcknowledge) {
                  {"/togglerepeat", 40022}};
     for (const auto& c : cases) {
         EXPECT_EQ(server.body(c.name), "1") << c.name;
-        const auto commands = server.player.takeLog(WM_COMMAND, false);
+        const auto commands = player.takeLog(WM_COMMAND, false);
         ASSERT_EQ(commands.size(), 1u) << c.name;
         EXPECT_EQ(commands[0].wParam, c.command) << c.name;
     }
@@ -117,7 +119,7 @@ TEST_F(PlayerCommandsTest, TransportCommandsAcknowledge) {
 
 TEST_F(PlayerCommandsTest, PlayListEdits) {
     EXPECT_EQ(server.body("/moveplaylistitem?from=2&to=2"), "1");
-    EXPECT_TRUE(server.player.takeLog(platform::WM_USER, true).empty());
+    EXPECT_TRUE(player.takeLog(platform::WM_USER, true).empty());
     EXPECT_EQ(server.body("/moveplaylistitem?from=0&to=2"), "1");
     EXPECT_EQ(server.body("/getplaylisttitle?index=2"), "zero");
     EXPECT_EQ(server.body("/deleteplaylistitem?index=0"), "1");
@@ -127,21 +129,21 @@ TEST_F(PlayerCommandsTest, PlayListEdits) {
 }
 
 TEST_F(PlayerCommandsTest, PositionIsAFractionAndZeroWithoutALength) {
-    server.player.with([](FakePlayer& p) { p.lengthSeconds = 0, p.positionMs = 700; });
+    player.with([](FakePlayer& p) { p.lengthSeconds = 0, p.positionMs = 700; });
     EXPECT_EQ(server.body("/getposition"), "0");
-    server.player.with([](FakePlayer& p) { p.lengthSeconds = 3, p.positionMs = 1000; });
+    player.with([](FakePlayer& p) { p.lengthSeconds = 3, p.positionMs = 1000; });
     EXPECT_EQ(server.body("/getposition"), "0.333333");
-    server.player.with([](FakePlayer& p) { p.positionMs = 1500; });
+    player.with([](FakePlayer& p) { p.positionMs = 1500; });
     EXPECT_EQ(server.body("/getposition"), "0.5");
 
-    server.player.takeLog();
+    player.takeLog();
     EXPECT_EQ(server.body("/setposition?pos=0.25"), "1");
-    auto log = server.player.takeLog();
+    auto log = player.takeLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1].lParam, 106);
     EXPECT_EQ(log[1].wParam, 750u);
     EXPECT_EQ(server.body("/setposition?pos=1e999"), "1");  // saturates instead of overflowing
-    log = server.player.takeLog();
+    log = player.takeLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(static_cast<platform::LPARAM>(log[1].wParam), 2147483647);
 }
