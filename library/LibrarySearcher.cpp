@@ -133,7 +133,9 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
                 results.push_back(std::move(entry));
                 ++accepted;
             }
-            if (accepted >= kMaxSearchResults || walked >= top->totalHits || !dirsOnly) {
+            // Done when enough are accepted, or this window already held every hit.
+            if (accepted >= kMaxSearchResults || !dirsOnly || top->scoreDocsLength < window ||
+                window >= top->totalHits) {
                 return;
             }
             window = static_cast<std::int32_t>(std::min<std::int64_t>(top->totalHits, std::int64_t{window} * 4));
