@@ -20,17 +20,19 @@ void appendCdataElement(std::string& out, std::string_view open, std::string_vie
 
 ConsoleStatus readConsoleStatus(PlayerGateway& gateway) {
     ConsoleStatus status;
-    const int position = gateway.getPlaylistPosition();
-    status.track.fileName = gateway.getFileName(position);
-    gateway.getTrackInfo(status.track);
-    if (status.track.title.empty()) {
-        // The position is asked afresh: the track may have changed meanwhile.
-        status.track.title = gateway.getTitle(gateway.getPlaylistPosition());
-    }
-    status.volume = gateway.getVolume();
-    status.shuffle = gateway.getShuffle();
-    status.repeat = gateway.getRepeat();
-    status.position = gateway.getPositionFraction();
+    gateway.runBatch([&] {
+        const int position = gateway.getPlaylistPosition();
+        status.track.fileName = gateway.getFileName(position);
+        gateway.getTrackInfo(status.track);
+        if (status.track.title.empty()) {
+            // The position is asked afresh: the track may have changed meanwhile.
+            status.track.title = gateway.getTitle(gateway.getPlaylistPosition());
+        }
+        status.volume = gateway.getVolume();
+        status.shuffle = gateway.getShuffle();
+        status.repeat = gateway.getRepeat();
+        status.position = gateway.getPositionFraction();
+    });
     return status;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <exception>
 #include <vector>
 
 namespace lyrebox {
@@ -22,11 +23,62 @@ constexpr std::size_t kInfoBufferSize = 4096;
 
 WPARAM intArgument(int value) { return static_cast<WPARAM>(static_cast<LPARAM>(value)); }
 
+// The relay window's one message: run the batch that wParam points to.
+constexpr platform::UINT kRunBatch = platform::WM_USER + 1;
+
+struct BatchCall {
+    const std::function<void()>* batch;
+    std::exception_ptr failure;
+};
+
+// Set on the player's window thread while it runs a batch for the relay.
+thread_local bool tInRelayBatch = false;
+
 }  // namespace
 
 PlayerGateway::PlayerGateway(platform::HWND hostWindow, platform::HINSTANCE instance, MediaLibrary& library)
     : hostWindow_(hostWindow), instance_(instance), library_(library) {
     playlistWindow_ = reinterpret_cast<platform::HWND>(mainQuery(1, ipc::kGetWindow));
+}
+
+PlayerGateway::~PlayerGateway() {
+    if (relayWindow_ != nullptr) platform::destroyWindow(relayWindow_);
+}
+
+void PlayerGateway::useWindowThreadRelay() {
+    if (relayWindow_ == nullptr) relayWindow_ = platform::createWindow(&PlayerGateway::relayProc, this);
+}
+
+LRESULT PlayerGateway::relayProc(platform::HWND, platform::UINT message, WPARAM wParam, LPARAM) {
+    if (message != kRunBatch) return 0;
+    auto* call = reinterpret_cast<BatchCall*>(wParam);
+    const bool outer = tInRelayBatch;
+    tInRelayBatch = true;
+    try {
+        (*call->batch)();
+    } catch (...) {
+        // Nothing may unwind into the player's message loop.
+        call->failure = std::current_exception();
+    }
+    tInRelayBatch = outer;
+    return 1;
+}
+
+void PlayerGateway::runBatch(const std::function<void()>& batch) {
+    if (relayWindow_ != nullptr) {
+        BatchCall call{&batch, nullptr};
+        if (platform::sendMessage(relayWindow_, kRunBatch, reinterpret_cast<WPARAM>(&call), 0) != 0) {
+            if (call.failure) std::rethrow_exception(call.failure);
+            return;
+        }
+        // The relay is gone (the player's thread is ending): ask directly.
+    }
+    batch();
+}
+
+std::unique_lock<std::recursive_mutex> PlayerGateway::lockUnlessInBatch() {
+    if (tInRelayBatch) return std::unique_lock<std::recursive_mutex>(lock_, std::defer_lock);
+    return std::unique_lock<std::recursive_mutex>(lock_);
 }
 
 void PlayerGateway::command(WPARAM id) {
@@ -68,7 +120,7 @@ bool PlayerGateway::enqueueFile(const PlaylistEntry& entry) {
 void PlayerGateway::clearPlaylist() { mainQuery(0, ipc::kClearPlaylist); }
 
 int PlayerGateway::playlistLength() {
-    std::lock_guard guard(lock_);
+    const auto guard = lockUnlessInBatch();
     return static_cast<int>(mainQuery(0, ipc::kGetListLength));
 }
 
@@ -101,7 +153,7 @@ void PlayerGateway::setPositionFraction(double fraction) {
 }
 
 std::string PlayerGateway::copyText(LPARAM operation, int index) {
-    std::lock_guard guard(lock_);
+    const auto guard = lockUnlessInBatch();
     const LRESULT result = mainQuery(intArgument(index), operation);
     if (result == 0) return {};
     return std::string(reinterpret_cast<const char*>(result));
@@ -129,7 +181,7 @@ void PlayerGateway::getTrackInfo(TrackInfo& info) {
 }
 
 void PlayerGateway::deleteItem(int index) {
-    std::lock_guard guard(lock_);
+    const auto guard = lockUnlessInBatch();
     editorQuery(ipc::kEditorDelete, index);
 }
 
@@ -141,26 +193,31 @@ void PlayerGateway::swapItems(int a, int b) {
 void PlayerGateway::moveItem(int from, int to) {
     if (from == to) return;
     int current = getPlaylistPosition();
-    std::lock_guard guard(lock_);
-    // Indices come from the network: a move is bounded by the play list, so a
-    // far-off index cannot keep the player busy with millions of swaps that
-    // could change nothing.
-    const int length = playlistLength();
-    if (length <= 0) return;
-    from = std::clamp(from, 0, length - 1);
-    to = std::clamp(to, 0, length - 1);
-    const int step = to > from ? 1 : -1;
-    for (int d = from; d != to; d += step) {
-        const int e = d + step;
-        swapItems(d, e);
-        if (e == current) {
-            setPlaylistPosition(d);
-            current = d;
-        } else if (d == current) {
-            setPlaylistPosition(e);
-            current = e;
+    // Held here, on the calling thread, for the whole sequence of swaps, so
+    // that another holder's additions never interleave with it; the swaps
+    // themselves go to the player's thread in one batch.
+    const auto guard = lockUnlessInBatch();
+    runBatch([&] {
+        // Indices come from the network: a move is bounded by the play list,
+        // so a far-off index cannot keep the player busy with millions of
+        // swaps that could change nothing.
+        const int length = playlistLength();
+        if (length <= 0) return;
+        const int first = std::clamp(from, 0, length - 1);
+        const int last = std::clamp(to, 0, length - 1);
+        const int step = last > first ? 1 : -1;
+        for (int d = first; d != last; d += step) {
+            const int e = d + step;
+            swapItems(d, e);
+            if (e == current) {
+                setPlaylistPosition(d);
+                current = d;
+            } else if (d == current) {
+                setPlaylistPosition(e);
+                current = e;
+            }
         }
-    }
+    });
 }
 
 bool PlayerGateway::isPlaylistChanged() { return editorQuery(ipc::kEditorIsChanged, 0) != 0; }

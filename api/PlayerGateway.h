@@ -7,11 +7,17 @@
 // returned text pointer, a sequence of swaps and a batch of additions atomic
 // with respect to each other. Callers that also hold the router's
 // playlistLock take it first, the gateway's lock second.
+//
+// Every message from another thread costs the player's thread a round trip.
+// runBatch() lets a document ask its dozen (or two thousand) questions in one
+// round trip, once useWindowThreadRelay() has been called on the player's
+// window thread.
 #pragma once
 
 #include "platform/Types.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -36,6 +42,7 @@ class PlayerGateway {
 public:
     // Asks the player for its play-list editor window once, here.
     PlayerGateway(platform::HWND hostWindow, platform::HINSTANCE instance, MediaLibrary& library);
+    ~PlayerGateway();
     PlayerGateway(const PlayerGateway&) = delete;
     PlayerGateway& operator=(const PlayerGateway&) = delete;
 
@@ -89,6 +96,19 @@ public:
 
     std::recursive_mutex& lock() { return lock_; }
 
+    // Creates the relay window through which runBatch reaches the player's
+    // thread. Must be called on the player's window thread (the thread that
+    // owns hostWindow and runs its message loop), and the gateway must then be
+    // destroyed on that thread too.
+    void useWindowThreadRelay();
+    // Runs batch on the player's window thread in one round trip when the
+    // relay exists, otherwise on the calling thread. Inside a batch on the
+    // window thread the operations take no lock(): the batch already runs
+    // between two messages of everybody else, and waiting for lock() there
+    // could deadlock with a holder that waits for this thread. An exception
+    // thrown by batch reaches the caller.
+    void runBatch(const std::function<void()>& batch);
+
     // Library-to-player additions (defined in GatewayEnqueue.cpp).
     bool enqueueExpanded(const PlaylistEntry& entry);
     bool insertExpanded(const PlaylistEntry& entry, int index);
@@ -104,12 +124,17 @@ private:
     platform::LRESULT editorQuery(platform::WPARAM operation, platform::LPARAM argument);
     std::string copyText(platform::LPARAM operation, int index);
     std::string extendedInfo(const std::string& fileName, const char* field);
+    // lock(), unless this thread is running a batch for the relay.
+    std::unique_lock<std::recursive_mutex> lockUnlessInBatch();
+    static platform::LRESULT relayProc(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
+                                       platform::LPARAM lParam);
 
     platform::HWND hostWindow_;
     platform::HWND playlistWindow_ = nullptr;
     platform::HINSTANCE instance_;
     MediaLibrary& library_;
     std::recursive_mutex lock_;
+    platform::HWND relayWindow_ = nullptr;  // owned by the player's window thread
 };
 
 // "m:ss" for a length in milliseconds: 245000 gives "4:05", 0 gives "0:00".

@@ -25,32 +25,34 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
     std::lock_guard guard(router.playlistLock());
     PlayerGateway& gateway = router.gateway();
     auto& served = router.servedPlaylistIds();
-    const int length = gateway.playlistLength();
-    const int playing = gateway.getPlaylistPosition();
     const auto found = params.find("id");
     const std::string id = found == params.end() ? std::string() : found->second;
 
-    if (gateway.isPlaylistChanged()) served.clear();
-    const bool dirty = !served.contains(id);
-
+    int playing = 0;
+    bool dirty = false;
     std::vector<PlaylistEntry> tracks;
-    if (dirty || id.empty()) {
-        tracks.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
-        for (int i = 0; i < length; ++i) {
-            PlaylistEntry entry;
-            entry.title = gateway.getTitle(i);
-            entry.fileName = gateway.getFileName(i);
-            tracks.push_back(std::move(entry));
+    // One batch: with a long play list these are thousands of questions.
+    gateway.runBatch([&] {
+        const int length = gateway.playlistLength();
+        playing = gateway.getPlaylistPosition();
+        if (gateway.isPlaylistChanged()) served.clear();
+        dirty = !served.contains(id);
+        if (dirty || id.empty()) {
+            tracks.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
+            for (int i = 0; i < length; ++i) {
+                PlaylistEntry entry;
+                entry.title = gateway.getTitle(i);
+                entry.fileName = gateway.getFileName(i);
+                tracks.push_back(std::move(entry));
+            }
         }
-    }
-    std::string document = writePlaylistDocument(playing, dirty, tracks);
-
-    if (id.size() <= kMaxPlaylistIdLength) {
-        if (served.size() >= kMaxServedPlaylistIds && !served.contains(id)) served.clear();
-        served[id] = true;
-    }
-    gateway.clearPlaylistChanged();
-    sendText(response, std::move(document));
+        if (id.size() <= kMaxPlaylistIdLength) {
+            if (served.size() >= kMaxServedPlaylistIds && !served.contains(id)) served.clear();
+            served[id] = true;
+        }
+        gateway.clearPlaylistChanged();
+    });
+    sendText(response, writePlaylistDocument(playing, dirty, tracks));
 }
 
 }  // namespace

@@ -1,21 +1,31 @@
 #include "library/BrowseDocument.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string_view>
 
 namespace lyrebox {
 
 namespace {
 
-// Byte order of the names (unsigned bytes, a prefix first), without copying them.
-int compareNames(const std::string& a, const std::string& b) {
-    const auto sa = a.rfind('/') + 1;  // npos + 1 == 0
-    const auto sb = b.rfind('/') + 1;
-    const std::size_t la = a.size() - sa;
-    const std::size_t lb = b.size() - sb;
-    const int c = std::memcmp(a.data() + sa, b.data() + sb, std::min(la, lb));
-    if (c != 0) return c;
-    return la < lb ? -1 : (la > lb ? 1 : 0);
+// Sorts by name through a permutation of precomputed name views, so no
+// comparison searches for the last "/" or copies a name.
+void sortByName(std::vector<FileEntry>& entries, bool descending) {
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const auto& entry : entries) {
+        const std::string_view path(entry.path);
+        names.push_back(path.substr(path.rfind('/') + 1));  // npos + 1 == 0
+    }
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    // string_view compares as unsigned bytes, a prefix first.
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return descending ? names[b] < names[a] : names[a] < names[b];
+    });
+    std::vector<FileEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
+    entries.swap(sorted);
 }
 
 }  // namespace
@@ -25,10 +35,7 @@ void sortEntries(std::vector<FileEntry>& entries, int sortBy, int sortDir) {
     const bool descending = sortDir == 1;
     switch (sortBy) {
         case static_cast<int>(SortKey::Name):
-            std::sort(entries.begin(), entries.end(), [descending](const FileEntry& a, const FileEntry& b) {
-                const int c = compareNames(a.path, b.path);
-                return descending ? c > 0 : c < 0;
-            });
+            sortByName(entries, descending);
             break;
         case static_cast<int>(SortKey::Date):
             std::sort(entries.begin(), entries.end(), [descending](const FileEntry& a, const FileEntry& b) {

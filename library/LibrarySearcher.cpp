@@ -73,11 +73,26 @@ std::string separateLoneOperators(const std::string& query) {
     return text;
 }
 
+int queryNesting(const std::string& query) {
+    int depth = 0;
+    int deepest = 0;
+    for (std::size_t i = 0; i < query.size(); ++i) {
+        if (query[i] == '\\') {
+            ++i;
+        } else if (query[i] == '(') {
+            deepest = std::max(deepest, ++depth);
+        } else if (query[i] == ')' && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
-    if (query.empty()) {
-        return;
+    if (query.empty() || queryNesting(query) > kMaxQueryNesting) {
+        return;  // a nesting this deep could overflow the parser's stack
     }
     try {
         SearcherPtr searcher = openSearcher(store_);
@@ -118,13 +133,17 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
                 results.push_back(std::move(entry));
                 ++accepted;
             }
-            if (accepted >= kMaxSearchResults || walked >= top->totalHits || !dirsOnly) {
+            // Done when enough are accepted, or this window already held every hit.
+            if (accepted >= kMaxSearchResults || !dirsOnly || top->scoreDocsLength < window ||
+                window >= top->totalHits) {
                 return;
             }
             window = static_cast<std::int32_t>(std::min<std::int64_t>(top->totalHits, std::int64_t{window} * 4));
         }
     } catch (CLuceneError&) {
         // No index yet, an unparsable query, a damaged file: what was appended stays.
+    } catch (const std::exception&) {
+        // Out of memory on a huge query: the same, never past the connection thread.
     }
 }
 

@@ -36,4 +36,8 @@ private:
 // without Title". Every other character is kept.
 std::string separateLoneOperators(const std::string& query);
 
+// The deepest nesting of "(" in the query (a backslash escapes the next
+// character), counted without regard to balance.
+int queryNesting(const std::string& query);
+
 }  // namespace lyrebox

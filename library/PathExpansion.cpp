@@ -14,24 +14,27 @@ namespace {
 using DirectoryId = std::pair<dev_t, ino_t>;
 
 // Every playable file below directory, in no particular order. Symbolic links
-// are followed as the file system does, except a link back to a directory on
-// the current walk, which would never end.
-void collectFiles(const std::string& directory, std::vector<std::string>& items, std::set<DirectoryId>& walk) {
-    struct stat status {};
-    if (::stat(directory.c_str(), &status) != 0) return;
-    const DirectoryId id{status.st_dev, status.st_ino};
-    if (!walk.insert(id).second) return;
-    std::vector<std::string> subdirectories;
-    for (auto& item : platform::listDirectoryItems(directory)) {
-        if (item.name == ".." || !isListable(item)) continue;
-        if (isDirectory(item.attributes)) {
-            subdirectories.push_back(joinPath(directory, item.name));
-        } else {
-            items.push_back(joinPath(directory, item.name));
+// are followed as the file system does, but each directory is walked once, so
+// a link back up the tree cannot make the walk endless. The walk keeps its own
+// stack: connection threads have small stacks and a tree may be deep.
+void collectFiles(const std::string& directory, std::vector<std::string>& items) {
+    std::set<DirectoryId> walked;
+    std::vector<std::string> pending{directory};
+    while (!pending.empty()) {
+        const std::string current = std::move(pending.back());
+        pending.pop_back();
+        struct stat status {};
+        if (::stat(current.c_str(), &status) != 0) continue;
+        if (!walked.insert(DirectoryId{status.st_dev, status.st_ino}).second) continue;
+        for (auto& item : platform::listDirectoryItems(current)) {
+            if (item.name == ".." || !isListable(item)) continue;
+            if (isDirectory(item.attributes)) {
+                pending.push_back(joinPath(current, item.name));
+            } else {
+                items.push_back(joinPath(current, item.name));
+            }
         }
     }
-    for (const auto& subdirectory : subdirectories) collectFiles(subdirectory, items, walk);
-    walk.erase(id);
 }
 
 }  // namespace
@@ -66,10 +69,7 @@ void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>
         items.push_back(copy);
         return;
     }
-    if (item) {
-        std::set<DirectoryId> walk;
-        collectFiles(copy, items, walk);
-    }
+    if (item) collectFiles(copy, items);
     std::sort(items.begin(), items.end());
 }
 

@@ -13,6 +13,10 @@ inline constexpr std::size_t kMaxSearchResults = 500;
 // Hits fetched per round when directories only are wanted; grows by 4x.
 inline constexpr std::int32_t kFirstHitWindow = 500;
 
+// Deeper bracket nesting is refused before parsing: the query parser recurses
+// once per level, and connection threads have small stacks.
+inline constexpr int kMaxQueryNesting = 32;
+
 // Inside the index directory: two generations and the link to the complete one.
 inline constexpr const char* kIndexGenerationA = "a";
 inline constexpr const char* kIndexGenerationB = "b";

@@ -2,7 +2,10 @@
 // clock engine) playing a tagged track at the head of a 1,000-entry play
 // list, the router with the player commands and documents, and the HTTP
 // server on a free loopback port. Prints "port N", then serves until its
-// standard input closes.
+// standard input closes. As in the plugin, the router is created on the
+// player's thread and the gateway relays its batches there; a third argument
+// "direct" leaves the relay off, for comparison.
+#include "api/PlayerGateway.h"
 #include "api/RequestRouter.h"
 #include "config/Settings.h"
 #include "http/Server.h"
@@ -14,13 +17,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 
 using namespace lyrebox;
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: api_load_server TAGGED_TRACK INI_PATH\n";
+        std::cerr << "usage: api_load_server TAGGED_TRACK INI_PATH [direct]\n";
         return 2;
     }
     const std::string track = argv[1];
@@ -35,11 +39,16 @@ int main(int argc, char** argv) {
         p.play();
     });
 
+    const bool relay = !(argc > 3 && std::string(argv[3]) == "direct");
     Settings settings(argv[2]);
-    RequestRouter router(player.mainWindow(), nullptr, settings);
+    std::unique_ptr<RequestRouter> router;
+    player.with([&](Player&) {
+        router = std::make_unique<RequestRouter>(player.mainWindow(), nullptr, settings);
+        if (relay) router->gateway().useWindowThreadRelay();
+    });
     Server server(htonl(INADDR_LOOPBACK), 0);
     server.setDispatcher([&router](HttpRequest& request, const std::string& name, ParamMap params,
-                                   HttpResponse& response) { router.handle(request, name, std::move(params), response); });
+                                   HttpResponse& response) { router->handle(request, name, std::move(params), response); });
     if (!server.start() || !server.waitStarted()) {
         std::cerr << "server did not start\n";
         return 1;
@@ -49,5 +58,6 @@ int main(int argc, char** argv) {
     while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
     }
     server.shutdown();
+    player.with([&](Player&) { router.reset(); });
     return 0;
 }

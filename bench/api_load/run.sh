@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Keep-alive requests/s of /getvolume, /consolestatus.xml and /playlist.xml?id=x
 # (1,000 entries), against nginx serving a small file in the same run.
-# Usage: bench/api_load/run.sh [BUILD_DIR] [SECONDS] [CONNECTIONS]
+# Usage: bench/api_load/run.sh [BUILD_DIR] [SECONDS] [CONNECTIONS] [direct]
+# ("direct": the gateway sends every message on its own instead of one batch per document)
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-5}
 connections=${3:-16}
+mode=${4:-relay}
 work=$(mktemp -d)
 server_pid=""
 nginx_pid=""
@@ -23,7 +25,7 @@ ffmpeg -v error -y -f lavfi -i anullsrc=r=22050:cl=mono -t 600 -c:a libmp3lame -
 
 # The api server; its standard input is a pipe that stays open until we exit.
 mkfifo "$work/in"
-"$build/api_load_server" "$work/track.mp3" "$work/bench.ini" < "$work/in" > "$work/server.out" &
+"$build/api_load_server" "$work/track.mp3" "$work/bench.ini" "$mode" < "$work/in" > "$work/server.out" &
 server_pid=$!
 exec 3> "$work/in"
 for _ in $(seq 100); do grep -q '^port ' "$work/server.out" 2>/dev/null && break; sleep 0.1; done
@@ -64,12 +66,14 @@ nginx_rate=$(rate "http://127.0.0.1:$nginx_port/small.html")
 volume_rate=$(rate "http://127.0.0.1:$api_port/getvolume")
 console_rate=$(rate "http://127.0.0.1:$api_port/consolestatus.xml")
 playlist_rate=$(rate "http://127.0.0.1:$api_port/playlist.xml?id=x")
+full_rate=$(rate "http://127.0.0.1:$api_port/playlist.xml")
 playlist_bytes=$(curl -s "http://127.0.0.1:$api_port/playlist.xml" | wc -c)
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.1f%%", 100*a/b}'; }
-echo "keep-alive, wrk -t2 -c$connections -d${seconds}s, $(nproc) cores"
+echo "keep-alive, wrk -t2 -c$connections -d${seconds}s, $(nproc) cores, gateway: $mode"
 printf '%-28s %10s req/s\n' "nginx small file" "$nginx_rate"
 printf '%-28s %10s req/s  %s of nginx (target >= 40%%)\n' "/getvolume" "$volume_rate" "$(ratio "$volume_rate" "$nginx_rate")"
 printf '%-28s %10s req/s  %s of nginx (target >= 25%%)\n' "/consolestatus.xml" "$console_rate" "$(ratio "$console_rate" "$nginx_rate")"
 printf '%-28s %10s req/s  %s of nginx (1,000 entries; full list %s bytes)\n' "/playlist.xml?id=x" "$playlist_rate" \
   "$(ratio "$playlist_rate" "$nginx_rate")" "$playlist_bytes"
+printf '%-28s %10s req/s  (the full list every time)\n' "/playlist.xml" "$full_rate"

@@ -4,6 +4,7 @@
 // free loopback port, and a small raw HTTP client.
 #pragma once
 
+#include "api/PlayerGateway.h"
 #include "api/RequestRouter.h"
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,25 +42,41 @@ struct RawResponse {
 
 class ApiServer {
 public:
-    explicit ApiServer(platform::HWND playerWindow)
-        : iniPath_(std::filesystem::temp_directory_path() /
+    // Runs a function on the player's window thread and waits for it.
+    using OnPlayerThread = std::function<void(const std::function<void()>&)>;
+
+    // With onPlayerThread, the router is created and destroyed on the player's
+    // thread, as the plugin does, and the gateway relays its batches there.
+    explicit ApiServer(platform::HWND playerWindow, OnPlayerThread onPlayerThread = {})
+        : onPlayerThread_(std::move(onPlayerThread)),
+          iniPath_(std::filesystem::temp_directory_path() /
                    ("lyrebox-api-test-" + std::to_string(::getpid()) + "-" +
                     std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")),
           settings_(iniPath_.string()),
-          router_(playerWindow, nullptr, settings_),
           server_(htonl(INADDR_LOOPBACK), 0) {
+        const auto create = [&] { router_ = std::make_unique<RequestRouter>(playerWindow, nullptr, settings_); };
+        if (onPlayerThread_) {
+            onPlayerThread_([&] {
+                create();
+                router_->gateway().useWindowThreadRelay();
+            });
+        } else {
+            create();
+        }
         server_.setDispatcher([this](HttpRequest& request, const std::string& name, ParamMap params,
-                                     HttpResponse& response) { router_.handle(request, name, std::move(params), response); });
+                                     HttpResponse& response) { router_->handle(request, name, std::move(params), response); });
         started_ = server_.start() && server_.waitStarted();
     }
     ~ApiServer() {
         server_.shutdown();
+        if (onPlayerThread_) onPlayerThread_([this] { router_.reset(); });
+        router_.reset();
         std::error_code ignored;
         std::filesystem::remove(iniPath_, ignored);
     }
 
     bool started() const { return started_; }
-    RequestRouter& router() { return router_; }
+    RequestRouter& router() { return *router_; }
 
     // Sends one request on a new connection and reads its answer.
     RawResponse request(const std::string& rawRequest) {
@@ -108,9 +126,10 @@ private:
         return response;
     }
 
+    OnPlayerThread onPlayerThread_;
     std::filesystem::path iniPath_;
     Settings settings_;
-    RequestRouter router_;
+    std::unique_ptr<RequestRouter> router_;
     Server server_;
     bool started_ = false;
 };

@@ -65,6 +65,7 @@ public:
     FakePlayer& operator=(const FakePlayer&) = delete;
 
     platform::HWND mainWindow() const { return mainWindow_; }
+    std::thread::id threadId() const { return thread_.get_id(); }
 
     // Runs fn on the window thread with the model.
     void with(const std::function<void(FakePlayer&)>& fn) {

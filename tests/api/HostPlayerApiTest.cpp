@@ -33,7 +33,9 @@ protected:
     static void TearDownTestSuite() { std::filesystem::remove_all(dir); }
 
     HostPlayer player;
-    ApiServer server{player.mainWindow()};
+    // Created on the player's thread with the batch relay, as the plugin does.
+    ApiServer server{player.mainWindow(),
+                     [this](const std::function<void()>& fn) { player.with([&](Player&) { fn(); }); }};
 
     void SetUp() override {
         ASSERT_TRUE(server.started());

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <thread>
 
 namespace lyrebox {
 namespace {
@@ -34,10 +38,26 @@ std::vector<Message> edits(const std::vector<Message>& log) {
     return result;
 }
 
-class PlayerGatewayTest : public ::testing::Test {
+// Parameter: whether the gateway was made on the player's thread with the
+// batch relay (as the plugin makes it) or on the test's thread without.
+class PlayerGatewayTest : public ::testing::TestWithParam<bool> {
 protected:
     FakePlayer player;
-    PlayerGateway gateway{player.mainWindow(), nullptr, noLibrary()};
+    std::unique_ptr<PlayerGateway> made = make();
+    PlayerGateway& gateway = *made;
+
+    std::unique_ptr<PlayerGateway> make() {
+        if (!GetParam()) return std::make_unique<PlayerGateway>(player.mainWindow(), nullptr, noLibrary());
+        std::unique_ptr<PlayerGateway> result;
+        player.with([&](FakePlayer&) {
+            result = std::make_unique<PlayerGateway>(player.mainWindow(), nullptr, noLibrary());
+            result->useWindowThreadRelay();
+        });
+        return result;
+    }
+    void TearDown() override {
+        if (GetParam()) player.with([&](FakePlayer&) { made.reset(); });
+    }
 
     void SetUp() override {
         player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}, {"/m/2.mp3", "two"}, {"/m/3.mp3", "three"}});
@@ -52,7 +72,7 @@ protected:
     }
 };
 
-TEST_F(PlayerGatewayTest, AsksForTheEditorWindowOnce) {
+TEST_P(PlayerGatewayTest, AsksForTheEditorWindowOnce) {
     FakePlayer fresh;
     PlayerGateway other(fresh.mainWindow(), nullptr, noLibrary());
     EXPECT_EQ(fresh.takeLog(), (std::vector<Message>{{false, WM_USER, 1, 260}}));
@@ -60,7 +80,7 @@ TEST_F(PlayerGatewayTest, AsksForTheEditorWindowOnce) {
     EXPECT_EQ(fresh.takeLog(), (std::vector<Message>{{true, WM_USER, 107, 0}}));
 }
 
-TEST_F(PlayerGatewayTest, PlayWithAnEmptyListSendsNoCommand) {
+TEST_P(PlayerGatewayTest, PlayWithAnEmptyListSendsNoCommand) {
     player.setEntries({});
     player.takeLog();
     gateway.play();
@@ -72,7 +92,7 @@ TEST_F(PlayerGatewayTest, PlayWithAnEmptyListSendsNoCommand) {
     EXPECT_EQ(player.takeLog(WM_COMMAND, false), (std::vector<Message>{{false, WM_COMMAND, 40045, 0}}));
 }
 
-TEST_F(PlayerGatewayTest, OperationsSendTheirMessageNumbers) {
+TEST_P(PlayerGatewayTest, OperationsSendTheirMessageNumbers) {
     const struct {
         void (*call)(PlayerGateway&);
         Message message;
@@ -103,12 +123,12 @@ TEST_F(PlayerGatewayTest, OperationsSendTheirMessageNumbers) {
     }
 }
 
-TEST_F(PlayerGatewayTest, MoveToTheSamePlaceSendsNothing) {
+TEST_P(PlayerGatewayTest, MoveToTheSamePlaceSendsNothing) {
     gateway.moveItem(2, 2);
     EXPECT_TRUE(player.takeLog().empty());
 }
 
-TEST_F(PlayerGatewayTest, MoveDownSwapsWithEachNeighbourAndThePlayingEntryFollows) {
+TEST_P(PlayerGatewayTest, MoveDownSwapsWithEachNeighbourAndThePlayingEntryFollows) {
     gateway.moveItem(0, 3);
     EXPECT_EQ(edits(player.takeLog()), (std::vector<Message>{{true, WM_USER, 105, swapArgument(0, 1)},
                                                           {false, WM_USER, 1, 121},
@@ -120,7 +140,7 @@ TEST_F(PlayerGatewayTest, MoveDownSwapsWithEachNeighbourAndThePlayingEntryFollow
     EXPECT_EQ(player.currentPosition(), 3);
 }
 
-TEST_F(PlayerGatewayTest, MoveUpKeepsADifferentPlayingEntryMarked) {
+TEST_P(PlayerGatewayTest, MoveUpKeepsADifferentPlayingEntryMarked) {
     player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}, {"/m/2.mp3", "two"}, {"/m/3.mp3", "three"}}, 1);
     player.takeLog();
     gateway.moveItem(3, 0);
@@ -132,13 +152,13 @@ TEST_F(PlayerGatewayTest, MoveUpKeepsADifferentPlayingEntryMarked) {
     EXPECT_EQ(player.currentPosition(), 2);
 }
 
-TEST_F(PlayerGatewayTest, MoveBeyondTheListIsBoundedByIt) {
+TEST_P(PlayerGatewayTest, MoveBeyondTheListIsBoundedByIt) {
     gateway.moveItem(1, INT_MAX);
     EXPECT_EQ(player.takeLog(WM_USER, true).size(), 2u);
     EXPECT_EQ(order(), (std::vector<std::string>{"zero", "two", "three", "one"}));
 }
 
-TEST_F(PlayerGatewayTest, TextsAreCopiedAndEmptyPastTheEnd) {
+TEST_P(PlayerGatewayTest, TextsAreCopiedAndEmptyPastTheEnd) {
     EXPECT_EQ(gateway.getFileName(1), "/m/1.mp3");
     EXPECT_EQ(gateway.getTitle(3), "three");
     EXPECT_EQ(gateway.getFileName(4), "");
@@ -146,7 +166,7 @@ TEST_F(PlayerGatewayTest, TextsAreCopiedAndEmptyPastTheEnd) {
     EXPECT_EQ(gateway.playlistLength(), 4);
 }
 
-TEST_F(PlayerGatewayTest, TrackInfoReadsTheTagsAndFormatsTheLength) {
+TEST_P(PlayerGatewayTest, TrackInfoReadsTheTagsAndFormatsTheLength) {
     const struct {
         const char* lengthText;
         std::int32_t lengthMs;
@@ -172,7 +192,7 @@ TEST_F(PlayerGatewayTest, TrackInfoReadsTheTagsAndFormatsTheLength) {
     }
 }
 
-TEST_F(PlayerGatewayTest, PositionFractionFromLengthAndTime) {
+TEST_P(PlayerGatewayTest, PositionFractionFromLengthAndTime) {
     player.with([](FakePlayer& p) { p.lengthSeconds = 200, p.positionMs = 50000; });
     EXPECT_DOUBLE_EQ(gateway.getPositionFraction(), 0.25);
     player.with([](FakePlayer& p) { p.lengthSeconds = 0, p.positionMs = 1234; });
@@ -181,7 +201,7 @@ TEST_F(PlayerGatewayTest, PositionFractionFromLengthAndTime) {
     EXPECT_EQ(player.takeLog(), (std::vector<Message>{{false, WM_USER, 1, 105}, {false, WM_USER, 0, 105}}));
 }
 
-TEST_F(PlayerGatewayTest, SeekIsTruncatedAndSaturated) {
+TEST_P(PlayerGatewayTest, SeekIsTruncatedAndSaturated) {
     player.with([](FakePlayer& p) { p.lengthSeconds = 3; });
     const struct {
         double fraction;
@@ -196,6 +216,46 @@ TEST_F(PlayerGatewayTest, SeekIsTruncatedAndSaturated) {
         EXPECT_EQ(static_cast<platform::LPARAM>(log[1].wParam), c.ms) << c.fraction;
     }
 }
+
+TEST_P(PlayerGatewayTest, BatchRunsOnThePlayersThreadEvenWhileTheLockIsHeld) {
+    std::unique_ptr<PlayerGateway> relayed;
+    player.with([&](FakePlayer&) {
+        relayed = std::make_unique<PlayerGateway>(player.mainWindow(), nullptr, noLibrary());
+        relayed->useWindowThreadRelay();
+    });
+    std::string title;
+    std::thread::id ranOn;
+    platform::Event done;
+    // Another connection holds the gateway lock (say, in the middle of a move)
+    // while a document's batch runs: the batch must not wait for it.
+    std::unique_lock holding(relayed->lock());
+    std::thread other([&] {
+        relayed->runBatch([&] {
+            ranOn = std::this_thread::get_id();
+            title = relayed->getTitle(2);
+        });
+        done.set();
+    });
+    const bool finished = done.waitFor(std::chrono::seconds(60));
+    holding.unlock();  // lets a wrongly waiting batch end, so the test ends either way
+    other.join();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(title, "two");
+    EXPECT_EQ(ranOn, player.threadId());
+
+    EXPECT_THROW(relayed->runBatch([] { throw std::runtime_error("failed"); }), std::runtime_error);
+    EXPECT_EQ(relayed->getVolume(), 100);  // the player's thread is unharmed
+    player.with([&](FakePlayer&) { relayed.reset(); });
+}
+
+TEST_P(PlayerGatewayTest, BatchRunsOnThePlayersThreadOnlyWithARelay) {
+    std::thread::id ranOn;
+    gateway.runBatch([&] { ranOn = std::this_thread::get_id(); });
+    EXPECT_EQ(ranOn, GetParam() ? player.threadId() : std::this_thread::get_id());
+}
+
+INSTANTIATE_TEST_SUITE_P(Direct, PlayerGatewayTest, ::testing::Values(false));
+INSTANTIATE_TEST_SUITE_P(Relayed, PlayerGatewayTest, ::testing::Values(true));
 
 }  // namespace
 }  // namespace lyrebox

@@ -1,5 +1,6 @@
 // "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
 #include "ApiServer.h"
+#include "api/StatusDocuments.h"
 #include "FakePlayer.h"
 
 #include <gtest/gtest.h>
@@ -36,10 +37,16 @@ bool isWellFormedXml(const std::string& document) {
     return status == 0;
 }
 
-class StatusDocumentsTest : public ::testing::Test {
+// Parameter: whether the gateway relays its batches to the player's thread.
+class StatusDocumentsTest : public ::testing::TestWithParam<bool> {
 protected:
     FakePlayer player;
-    ApiServer server{player.mainWindow()};
+    ApiServer server{player.mainWindow(), relay()};
+
+    ApiServer::OnPlayerThread relay() {
+        if (!GetParam()) return {};
+        return [this](const std::function<void()>& fn) { player.with([&](FakePlayer&) { fn(); }); };
+    }
 
     void SetUp() override {
         ASSERT_TRUE(server.started());
@@ -50,7 +57,7 @@ protected:
     }
 };
 
-TEST_F(StatusDocumentsTest, ConsoleOfATaggedPlayingTrack) {
+TEST_P(StatusDocumentsTest, ConsoleOfATaggedPlayingTrack) {
     player.with([](FakePlayer& p) {
         p.tags["/m/1.mp3"] = {{"title", "One & <Only>"}, {"artist", "Band"}, {"album", "LP"}, {"length", "245000"}};
         p.volume = 180, p.shuffle = true, p.repeat = false;
@@ -69,7 +76,7 @@ TEST_F(StatusDocumentsTest, ConsoleOfATaggedPlayingTrack) {
     EXPECT_TRUE(isWellFormedXml(response.body));
 }
 
-TEST_F(StatusDocumentsTest, TrackWithoutTagsFallsBackToThePlayListTitle) {
+TEST_P(StatusDocumentsTest, TrackWithoutTagsFallsBackToThePlayListTitle) {
     EXPECT_EQ(server.body("/consolestatus.xml"),
               std::string(kDeclaration) +
                   "<console><volume>100</volume><shuffle>0</shuffle><repeat>0</repeat>"
@@ -79,7 +86,7 @@ TEST_F(StatusDocumentsTest, TrackWithoutTagsFallsBackToThePlayListTitle) {
                   "<bitrate><![CDATA[0]]></bitrate><position>0</position></console>");
 }
 
-TEST_F(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
+TEST_P(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
     changePlayList();
     const struct {
         const char* target;
@@ -104,7 +111,21 @@ TEST_F(StatusDocumentsTest, EachIdGetsTheListOnceAfterAChange) {
     EXPECT_EQ(server.body("/playlist.xml"), playlist(1, true, remaining));
 }
 
-TEST_F(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
+TEST_P(StatusDocumentsTest, OverlongIdsAreNotRemembered) {
+    // Ids are the clients' choice; a huge one would be kept forever.
+    const std::string id(kMaxPlaylistIdLength + 1, 'a');
+    EXPECT_EQ(server.body("/playlist.xml?id=" + id), playlist(1, true, kTracks));
+    EXPECT_EQ(server.body("/playlist.xml?id=" + id), playlist(1, true, kTracks));
+    {
+        std::lock_guard guard(server.router().playlistLock());
+        EXPECT_EQ(server.router().servedPlaylistIds().count(id), 0u);
+    }
+    const std::string longest(kMaxPlaylistIdLength, 'a');
+    EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, true, kTracks));
+    EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, false, ""));
+}
+
+TEST_P(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
     player.setEntries({}, 0);
     changePlayList();
     const auto response = server.get("/playlist.xml?id=abc");
@@ -113,7 +134,7 @@ TEST_F(StatusDocumentsTest, EmptyPlayListHasNoTracks) {
     EXPECT_EQ(server.body("/playlist.xml?id=abc"), playlist(0, false, ""));
 }
 
-TEST_F(StatusDocumentsTest, EndMarkerInPlayerTextsKeepsBothDocumentsWellFormed) {
+TEST_P(StatusDocumentsTest, EndMarkerInPlayerTextsKeepsBothDocumentsWellFormed) {
     player.setEntries({{"/m/a]]>b.mp3", "x]]><y/>"}}, 0);
     const std::string console = server.body("/consolestatus.xml");
     EXPECT_TRUE(isWellFormedXml(console)) << console;
@@ -121,6 +142,9 @@ TEST_F(StatusDocumentsTest, EndMarkerInPlayerTextsKeepsBothDocumentsWellFormed) 
     const std::string list = server.body("/playlist.xml");
     EXPECT_TRUE(isWellFormedXml(list)) << list;
 }
+
+INSTANTIATE_TEST_SUITE_P(Direct, StatusDocumentsTest, ::testing::Values(false));
+INSTANTIATE_TEST_SUITE_P(Relayed, StatusDocumentsTest, ::testing::Values(true));
 
 }  // namespace
 }  // namespace lyrebox

@@ -5,6 +5,7 @@
 #include "tests/library/TempTree.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include <sys/stat.h>
 
@@ -115,6 +116,34 @@ TEST_F(DownloadTest, FifoWithAMusicNameIsNotServed) {
     const std::string fifo = music + "/pipe.mp3";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(download(fifo).status, 500);
+}
+
+TEST_F(DownloadTest, FilesOfFourGibibytesAndMoreKeepTheirSize) {
+    const std::string huge = tree.file("music/huge.flac");
+    const std::uint64_t size = (4ULL << 30) + 10;  // sparse: only the tail is written
+    std::filesystem::resize_file(huge, size - 10);
+    {
+        std::ofstream tail(huge, std::ios::binary | std::ios::app);
+        tail << "0123456789";
+    }
+    const auto end = download(huge, "bytes=4294967296-", true);
+    EXPECT_EQ(end.status, 206);
+    EXPECT_EQ(end.header("Content-Range"), "bytes 4294967296-4294967305/4294967306");
+    EXPECT_EQ(end.body, "0123456789");
+    EXPECT_EQ(download(huge, "bytes=-3", true).body, "789");
+
+    auto socket = server.connect();  // the whole file: its head announces every byte
+    const std::string request = "GET /download?path=" + percentEncode(huge) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    socket.sendAll(request.data(), request.size());
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        const long n = socket.recvSome(buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        head.append(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_NE(head.find("\r\nContent-Length: 4294967306\r\n"), std::string::npos) << head;
+    EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << head;
 }
 
 TEST_F(DownloadTest, ClientLeavingMidFileDoesNotStopTheServer) {

@@ -1,6 +1,7 @@
 #include "library/MediaLibrary.h"
 
 #include "config/Settings.h"
+#include "platform/SystemThread.h"
 #include "tests/library/TempTree.h"
 
 #include <filesystem>
@@ -102,6 +103,18 @@ TEST_F(MediaLibraryTest, FollowsSymlinksButNotLoops) {
     std::filesystem::create_directory_symlink(tree.path("elsewhere"), tree.path("music/link"));
     std::filesystem::create_directory_symlink(music, tree.path("music/loop"));
     EXPECT_EQ(expand(music), (std::vector<std::string>{music + "/a.mp3", music + "/link/linked.mp3"}));
+}
+
+TEST_F(MediaLibraryTest, DeepTreesExpandWithoutRecursion) {
+    std::string relative = "music";
+    for (int depth = 0; depth < 400; ++depth) relative += "/d";
+    tree.file(relative + "/deep.mp3");
+    // On a stack as small as a connection thread's, or smaller.
+    std::vector<std::string> items;
+    platform::SystemThread thread;
+    ASSERT_TRUE(thread.start([&] { library.expandPath(music, items); }, 64 * 1024));
+    thread.join();
+    EXPECT_EQ(items, std::vector<std::string>{tree.path(relative + "/deep.mp3")});
 }
 
 }  // namespace

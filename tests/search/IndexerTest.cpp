@@ -2,10 +2,12 @@
 #include "tests/search/SearchFixture.h"
 
 #include "config/Settings.h"
+#include "library/IndexWalk.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 
 #include <filesystem>
+#include <thread>
 
 namespace lyrebox::test {
 namespace {
@@ -201,6 +203,52 @@ TEST_F(IndexerTest, DestructionStopsARunningPassAndKeepsThePreviousIndex) {
     }
     EXPECT_EQ(find("kept").size(), 1u);
     EXPECT_TRUE(find("later").empty());
+}
+
+TEST_F(IndexerTest, QuitDuringAPassLeavesAUsableIndexForTheNextStart) {
+    tree.file("m/Song.mp3");
+    Settings settings(tree.path("lyrebox.ini"));
+    settings.setSharedDirs({tree.path("m")});
+    auto first = std::make_unique<MediaLibrary>(settings, indexPath());
+    std::thread quit;
+    {
+        auto hold = IndexStore::lockOpenClose();  // the pass waits to open its writer
+        ASSERT_TRUE(first->startIndexer());
+        quit = std::thread([&] { first.reset(); });  // waits for the pass
+        // Released whether or not the quit has asked the pass to stop yet:
+        // either way the quit ends and leaves no lock behind.
+    }
+    quit.join();
+    MediaLibrary second(settings, indexPath());
+    ASSERT_TRUE(second.startIndexer());
+    second.waitIndexerIdle();
+    std::vector<FileEntry> results;
+    second.search("song", results, false);
+    EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
+}
+
+TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {
+    EntryChannel channel;
+    for (std::size_t i = 0; i < EntryChannel::kMaxBatches; ++i) {
+        ASSERT_TRUE(channel.push({FoundEntry{std::to_string(i), 0, 0}}));
+    }
+    bool pushed = true;
+    std::thread walker([&] { pushed = channel.push({FoundEntry{"late", 0, 0}}); });  // blocks: full
+    EXPECT_EQ(channel.pop()->front().path, "0");
+    EXPECT_EQ(channel.pop()->front().path, "1");
+    walker.join();  // room was made, so the late batch went in
+    EXPECT_TRUE(pushed);
+
+    std::thread second([&] {
+        while (channel.push({FoundEntry{"more", 0, 0}})) {
+        }
+    });
+    channel.cancel();  // the reader gives up: the pusher is let go
+    second.join();
+    channel.finish();
+    std::size_t left = 0;
+    while (channel.pop()) ++left;
+    EXPECT_GE(left, EntryChannel::kMaxBatches - 1);
 }
 
 TEST(IndexPath, BesideTheModuleWithoutItsExtension) {

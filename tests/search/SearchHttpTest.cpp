@@ -3,7 +3,7 @@
 //
 // One test on purpose: the router's library keeps its index beside the test
 // program, so tests of this program must not run in parallel with each other.
-#include "tests/api/ApiServer.h"
+#include "tests/library/LibraryServer.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
@@ -12,15 +12,14 @@
 namespace lyrebox::test {
 namespace {
 
-std::string encodedQuery(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        static const char* hex = "0123456789abcdef";
-        out += '%';
-        out += hex[c >> 4];
-        out += hex[c & 15];
-    }
-    return out;
+using libtest::LibraryServer;
+using libtest::Response;
+
+std::string body(LibraryServer& server, const std::string& name, const std::string& path,
+                 const std::string& extra = "") {
+    const Response response = server.get(name, path, extra);
+    EXPECT_EQ(response.status, 200) << name << " " << path;
+    return response.body;
 }
 
 TEST(SearchOverHttp, ListsStreamsAndEnqueuesSearchResults) {
@@ -31,40 +30,35 @@ TEST(SearchOverHttp, ListsStreamsAndEnqueuesSearchResults) {
     const std::string folder = tree.dir("music/Rock Folder");
     tree.file("music/Rock Folder/Rock Song.mp3");
 
-    ApiServer server;
-    ASSERT_TRUE(server.started());
+    LibraryServer server(tree.path("test.ini"));
     Settings& settings = server.router().settings();
-    MediaLibrary& library = server.router().library();
-    settings.setSharedDirs({music});
+    MediaLibrary& library = server.library();
+    server.share({music});
     library.setSharedDirs(settings.sharedDirs());
     ASSERT_TRUE(library.startIndexer());
     library.waitIndexerIdle();
 
     // A query typed as a file name finds that file only.
-    const std::string listing =
-        server.body("/library.js?callback=cb&path=" + encodedQuery("search://Artist - Title"));
+    const std::string listing = body(server, "library.js", "search://Artist - Title", "&callback=cb");
     EXPECT_EQ(listing.rfind("cb(", 0), 0u) << listing;
     EXPECT_NE(listing.find(percentEncode(wanted)), std::string::npos) << listing;
     EXPECT_EQ(listing.find(percentEncode(other)), std::string::npos) << listing;
 
     // Directories only.
-    const std::string folders = server.body("/library.js?path=" + encodedQuery("searchf://rock"));
+    const std::string folders = body(server, "library.js", "searchf://rock");
     EXPECT_NE(folders.find(percentEncode(folder)), std::string::npos) << folders;
     EXPECT_NE(folders.find("%24DIR%24"), std::string::npos) << folders;
     EXPECT_EQ(folders.find("Song"), std::string::npos) << folders;
 
     // A stream play list of the results; a directory result expands into its files.
-    const RawResponse stream = server.get("/stream?path=" + encodedQuery("searchf://rock"));
-    EXPECT_EQ(stream.status, 200);
-    EXPECT_NE(stream.body.find(percentEncode(folder + "/Rock Song.mp3")), std::string::npos) << stream.body;
-    EXPECT_EQ(server.get("/stream?path=" + encodedQuery("search://nothingmatches")).status, 404);
+    const std::string stream = body(server, "stream", "searchf://rock");
+    EXPECT_NE(stream.find(percentEncode(folder + "/Rock Song.mp3")), std::string::npos) << stream;
+    EXPECT_EQ(server.get("stream", "search://nothingmatches", "").status, 404);
 
     // Enqueued into the player's play list.
-    EXPECT_EQ(server.body("/enqueuefile?filename=" + encodedQuery("search://artist title")), "1");
+    EXPECT_EQ(server.get("/enqueuefile?filename=" + percentEncode("search://artist title")).body, "1");
     std::vector<std::string> files;
-    server.player.with([&](FakePlayer& p) {
-        for (const auto& entry : p.entries) files.push_back(entry.fileName);
-    });
+    for (const auto& entry : server.entries()) files.push_back(entry.fileName);
     EXPECT_EQ(files, std::vector<std::string>{wanted});
 }
 

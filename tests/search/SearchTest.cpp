@@ -94,6 +94,18 @@ TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
     EXPECT_EQ(find("foo").size(), 1u);
 }
 
+TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
+    tree.file("m/Red Song.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(find("((red) AND (song))").size(), 1u);
+    // Deep enough to overflow even a main thread's stack in the parser.
+    const std::string deep = std::string(100000, '(') + "red" + std::string(100000, ')');
+    EXPECT_TRUE(find(deep).empty());
+    EXPECT_EQ(queryNesting("(a (b) (c (d)))"), 3);
+    EXPECT_EQ(queryNesting("\\(\\(\\( a"), 0);
+    EXPECT_EQ(queryNesting(")))((("), 3);
+}
+
 TEST_F(SearchTest, SearchDuringAPassAnswersFromThePreviousIndex) {
     tree.file("m/Old Song.mp3");
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);

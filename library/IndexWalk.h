@@ -1,0 +1,63 @@
+// The walk of an indexing pass: finds the entries to index below the shared
+// directories, in index order, and hands them over in batches.
+//
+// The walk runs on a thread of its own while the pass's thread feeds CLucene,
+// so reading directories and building the index overlap. EntryChannel is the
+// one shared object between them; everything else belongs to one thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lyrebox {
+
+// One entry the walk takes: its full path and what the index keeps of it.
+struct FoundEntry {
+    std::string path;
+    std::uint32_t attributes = 0;
+    std::uint32_t size = 0;  // the low 32 bits of the file size
+};
+
+// Batches from the walking thread to the writing thread, in order, with a
+// bounded number in flight. Safe on both threads.
+class EntryChannel {
+public:
+    using Batch = std::vector<FoundEntry>;
+    static constexpr std::size_t kBatchSize = 512;
+    static constexpr std::size_t kMaxBatches = 32;
+
+    // Waits while the channel is full; false once the reader has cancelled.
+    bool push(Batch batch);
+    // No more batches will come.
+    void finish();
+    // The reader gives up: pushes fail from now on.
+    void cancel();
+    // The next batch, waiting for it; nothing once finished and drained.
+    std::optional<Batch> pop();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> batches_;  // guarded by mutex_, as are the flags
+    bool finished_ = false;
+    bool cancelled_ = false;
+};
+
+enum class WalkResult { Complete, Stopped, Failed };
+
+// Walks each shared entry in list order: a file entry is taken as it is; a
+// directory gives all its taken items (directories, and files with one of the
+// extensions), then the walk of each subdirectory in the order found. Ends
+// early when stop is set or the channel is cancelled. Finishes the channel.
+WalkResult walkSharedEntries(const std::vector<std::string>& entries, const std::set<std::string>& extensions,
+                             const std::atomic<bool>& stop, EntryChannel& channel);
+
+}  // namespace lyrebox
