@@ -17,7 +17,12 @@ ClockEngine::~ClockEngine() {
 }
 
 bool ClockEngine::start(const std::string& location) {
-    const TrackTags info = tags_.lookup(location);
+    // Streams are not opened: they play with an unknown length.
+    TrackTags info;
+    if (isUrlLocation(location))
+        info.readable = true;
+    else
+        info = tags_.lookup(location);
     if (options_.failUnreadable && !info.readable) {
         state_ = State::Stopped;
         return false;

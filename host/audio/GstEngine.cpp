@@ -178,12 +178,60 @@ bool GstEngine::seek(std::int64_t ms) {
     return true;
 }
 
-void GstEngine::setVolume(int level) {
+double GstEngine::linearVolume(int level) {
     if (level < 0) level = 0;
     if (level > 255) level = 255;
-    const double linear = gst_stream_volume_convert_volume(GST_STREAM_VOLUME_FORMAT_CUBIC,
-                                                           GST_STREAM_VOLUME_FORMAT_LINEAR, level / 255.0);
-    g_object_set(playbin_, "volume", linear, nullptr);
+    // Cubic, as desktop mixers show a volume: 128 of 255 is "50 %".
+    return gst_stream_volume_convert_volume(GST_STREAM_VOLUME_FORMAT_CUBIC, GST_STREAM_VOLUME_FORMAT_LINEAR,
+                                            level / 255.0);
+}
+
+void GstEngine::setVolume(int level) { g_object_set(playbin_, "volume", linearVolume(level), nullptr); }
+
+bool GstEngine::fromSink(GstMessage* message) {
+    GstElement* sink = nullptr;
+    g_object_get(playbin_, "audio-sink", &sink, nullptr);
+    if (!sink)
+        return false;
+    GstObject* source = GST_MESSAGE_SRC(message);
+    const bool inSink = source == GST_OBJECT(sink) || gst_object_has_as_ancestor(source, GST_OBJECT(sink));
+    gst_object_unref(sink);
+    return inSink;
+}
+
+bool GstEngine::isSeekRefused(GstMessage* message) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const bool refused = error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SEEK;
+    if (error)
+        g_error_free(error);
+    return refused;
+}
+
+bool GstEngine::restartTrack() {
+    // A server without ranges refuses seeks although the stream claimed to
+    // be seekable; the track starts over instead of being given up.
+    resetPipeline(true);
+    g_object_set(playbin_, "uri", uri_.c_str(), nullptr);
+    if (gst_element_set_state(playbin_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        resetPipeline(true);
+        return false;
+    }
+    state_ = State::Playing;
+    return true;
+}
+
+bool GstEngine::fallBackToSilence() {
+    // The sound device went away (a sound server ended): go on silently
+    // rather than failing every track from now on.
+    resetPipeline(true);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (!sink)
+        return false;
+    g_object_set(sink, "sync", TRUE, nullptr);
+    g_object_set(playbin_, "audio-sink", sink, nullptr);
+    sinkName_ = "fakesink";
+    return restartTrack();
 }
 
 void GstEngine::dispatchBus() {
@@ -214,6 +262,10 @@ bool GstEngine::handleMessage(GstMessage* message) {
     case GST_MESSAGE_ERROR:
         if (state_ == State::Stopped)
             return false;  // left over from a track already given up
+        if (sinkName_ != "fakesink" && fromSink(message))
+            return !fallBackToSilence();
+        if (isSeekRefused(message))
+            return !restartTrack();
         // One failure posts several errors; the reset drains the rest.
         resetPipeline(true);
         return true;
@@ -244,15 +296,11 @@ bool GstEngine::handleMessage(GstMessage* message) {
     case GST_MESSAGE_BUFFERING: {
         gint percent = 100;
         gst_message_parse_buffering(message, &percent);
-        if (state_ != State::Playing)
-            return false;
-        if (percent < 100 && !buffering_) {
-            buffering_ = true;
-            gst_element_set_state(playbin_, GST_STATE_PAUSED);
-        } else if (percent >= 100 && buffering_) {
-            buffering_ = false;
-            gst_element_set_state(playbin_, GST_STATE_PLAYING);
-        }
+        // Tracked while paused too, so that resume() knows whether it may play.
+        const bool wasBuffering = buffering_;
+        buffering_ = percent < 100;
+        if (state_ == State::Playing && buffering_ != wasBuffering)
+            gst_element_set_state(playbin_, buffering_ ? GST_STATE_PAUSED : GST_STATE_PLAYING);
         return false;
     }
     default:

@@ -37,6 +37,9 @@ public:
     int bitrateKbps() override { return bitrateKbps_; }
     std::string describe() const override { return "gstreamer/" + sinkName_; }
 
+    // playbin's linear volume for a level of 0..255 (clamped).
+    static double linearVolume(int level);
+
     // Handles whatever the bus holds; the loop calls it when the bus fd is readable.
     void dispatchBus();
 
@@ -48,6 +51,12 @@ private:
     void drainBus();
     // True when the message ended the track (the caller stops dispatching).
     bool handleMessage(GstMessage* message);
+    bool fromSink(GstMessage* message);
+    static bool isSeekRefused(GstMessage* message);
+    // Starts the current URI again from its beginning; false when it fails at once.
+    bool restartTrack();
+    // Replaces a failed device sink by the silent one and restarts the track.
+    bool fallBackToSilence();
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;

@@ -39,12 +39,14 @@ void Player::changed() {
 // --- transport ---
 
 void Player::stopEngine() {
+    playingRemoved_ = false;
     engine_->stop();
     state_ = PlayState::Stopped;
     playingFile_.clear();
 }
 
 void Player::startCurrent() {
+    playingRemoved_ = false;
     while (!list_.empty()) {
         const PlayListItem* item = list_.at(static_cast<std::size_t>(current_));
         if (engine_->start(item->fileName)) {
@@ -82,7 +84,7 @@ bool Player::stepForward() {
 
 void Player::onTrackEnded() {
     failures_ = 0;
-    if (stepForward())
+    if (playingRemoved_ || stepForward())
         startCurrent();
     else
         stopEngine();  // end of the list: stopped on its last entry
@@ -208,6 +210,8 @@ bool Player::remove(int index) {
     // at the same entry, or at the one that took the removed entry's place.
     if (index < current_)
         --current_;
+    else if (index == current_ && state_ != PlayState::Stopped)
+        playingRemoved_ = index < static_cast<int>(list_.size());
     current_ = std::clamp(current_, 0, std::max(static_cast<int>(list_.size()) - 1, 0));
     if (list_.empty())
         stopEngine();
@@ -226,6 +230,7 @@ bool Player::setCurrent(int index) {
     if (index < 0 || index >= static_cast<int>(list_.size()))
         return false;
     current_ = index;
+    playingRemoved_ = false;
     changed();
     return true;
 }

@@ -134,6 +134,9 @@ private:
     bool repeat_ = false;
     std::string playingFile_;
     std::size_t failures_ = 0;   // entries that failed in a row
+    // The playing entry was removed and current_ now names the entry that took
+    // its place, which is the one to play when the track ends.
+    bool playingRemoved_ = false;
     std::mt19937 random_;
     std::function<void()> changeListener_;
 };
