@@ -93,10 +93,37 @@ protected:
         settings.setListenPort(port);
         settings.setAutoStart(true);
         settings.save();
+    }
+
+    // Starts the player in an 80 x 24 tmux pane, with these start items.
+    void startPlayer(const std::string& items = "") {
         std::string player = std::string(LYREBOX_BUILD_DIR) + "/lyrebox-player";
         std::string command = "cd " + quote(dir) + " && env LANG=C.UTF-8 " + quote(player) + " --plugin " +
-                              quote(dir + "/plugins/gen_lyrebox.so") + " 2>" + quote(dir + "/stderr");
+                              quote(dir + "/plugins/gen_lyrebox.so") + " " + items + " 2>" + quote(dir + "/stderr");
         run("tmux -S " + quote(socket) + " new-session -d -x 80 -y 24 -s t " + quote(command));
+    }
+
+    bool playerRunning() { return run("tmux -S " + quote(socket) + " has-session -t t 2>/dev/null && echo yes") == "yes\n"; }
+
+    // Silence as a WAV file GStreamer plays: 8 kHz, 8 bits, mono.
+    void writeWav(const std::string& path, int seconds) {
+        const std::uint32_t data = 8000u * static_cast<std::uint32_t>(seconds);
+        std::ofstream out(path, std::ios::binary);
+        auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF)); };
+        auto u16 = [&](std::uint16_t v) { out.put(static_cast<char>(v & 0xFF)); out.put(static_cast<char>(v >> 8)); };
+        out << "RIFF";
+        u32(36 + data);
+        out << "WAVEfmt ";
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(8000);
+        u32(8000);
+        u16(1);
+        u16(8);
+        out << "data";
+        u32(data);
+        for (std::uint32_t i = 0; i < data; ++i) out.put(static_cast<char>(0x80));
     }
 
     void TearDown() override {
@@ -135,6 +162,7 @@ protected:
 };
 
 TEST_F(TerminalTest, AddAFolderFromThePreferencesDialogAndReindex) {
+    startPlayer();
     ASSERT_TRUE(waitForScreen("Play list (0)"));
     keys("m");
     ASSERT_TRUE(waitForScreen("Lyrebox Preferences..."));
@@ -176,6 +204,53 @@ TEST_F(TerminalTest, AddAFolderFromThePreferencesDialogAndReindex) {
     EXPECT_TRUE(waitForScreen("Play list (1)"));
 
     keys("q");
+}
+
+TEST_F(TerminalTest, KeysDriveThePlayerAndTheMenusShowThePluginsItem) {
+    fs::create_directories(dir + "/songs");
+    writeWav(dir + "/songs/One.wav", 60);
+    writeWav(dir + "/songs/Two.wav", 60);
+    writeWav(music + "/Three.wav", 60);
+    startPlayer(quote(dir + "/songs"));   // start items play at once
+    ASSERT_TRUE(waitForScreen("Play list (2)"));
+    ASSERT_TRUE(waitForScreen("[playing]"));
+    EXPECT_TRUE(waitForScreen(" > 1. One"));
+
+    struct Step {
+        const char* keys;
+        const char* shown;
+    } steps[] = {
+        {"c", "[paused]"},          {"c", "[playing]"},        {"v", "[stopped]"},
+        {"b", " > 2. Two"},         {"z", " > 1. One"},        {"x", "[playing]"},
+        {"+", "Volume 84%"},        {"- -", "Volume 72%"},     {"s", "Shuffle on"},
+        {"r", "Repeat on"},         {"s", "Shuffle off"},      {"Down Enter", " > 2. Two"},
+        {"d", "Play list (1)"},
+    };
+    for (const Step& step : steps) {
+        keys(step.keys);
+        EXPECT_TRUE(waitForScreen(step.shown)) << "after " << step.keys;
+    }
+
+    keys("a");
+    ASSERT_TRUE(waitForScreen("Add file or folder:"));
+    keys("-l " + quote(music + "/Three.wav"));
+    keys("Enter");
+    EXPECT_TRUE(waitForScreen("Play list (2)"));
+    EXPECT_TRUE(waitForScreen("2. Three"));
+
+    // Each menu shows the plugin's item, once, however often it opens.
+    for (int i = 0; i < 2; ++i) {
+        keys("p");
+        ASSERT_TRUE(waitForScreen("Add file or folder..."));
+        std::string shown = screen();
+        EXPECT_NE(shown.find("Lyrebox Preferences..."), std::string::npos);
+        EXPECT_EQ(shown.find("Lyrebox Preferences..."), shown.rfind("Lyrebox Preferences..."));
+        keys("Escape");
+        ASSERT_TRUE(waitUntil([&] { return screen().find("Add file or folder...") == std::string::npos; }));
+    }
+
+    keys("q");
+    EXPECT_TRUE(waitUntil([&] { return !playerRunning(); }));
 }
 
 }  // namespace
