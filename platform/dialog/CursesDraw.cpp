@@ -153,7 +153,7 @@ void drawControl(const ControlState& c, const Cells& cell, bool focused) {
             for (int i = 0; i < inner && top + i < count; ++i) {
                 std::size_t k = static_cast<std::size_t>(top + i);
                 bool selected = isView ? c.lvItems[k].selected : static_cast<bool>(c.itemSelected[k]);
-                std::string label = isView ? std::string(c.lvItems[k].image >= 0 ? "* " : "  ") + c.lvItems[k].text
+                std::string label = isView ? std::string(c.lvItems[k].image >= 0 ? "\u2022 " : "  ") + c.lvItems[k].text
                                            : std::string(selected ? "+ " : "  ") + c.items[k];
                 int attributes = dim;
                 if (selected) attributes |= isView ? A_REVERSE : A_BOLD;
@@ -241,6 +241,11 @@ void drawDialog(HWND hwnd, HWND focus) {
     int useRows = static_cast<int>(std::lround(dialog->tmpl.cy / g.sy));
     for (int r = -1; r <= useRows; ++r) fillRow(g.top + r, g.left - 1, useCols + 2);
     drawBox(g.top - 1, g.left - 1, useRows + 2, useCols + 2, dialog->tmpl.caption, A_BOLD);
+    // The keys, in the bottom border where they take no room from the controls.
+    std::string help = " Tab move  Space/Enter press  Alt+letter button  Esc cancel ";
+    if (static_cast<int>(help.size()) <= useCols - 2)
+        putText(g.top + useRows, g.left + (useCols - static_cast<int>(help.size())) / 2,
+                static_cast<int>(help.size()), help, A_DIM);
     drawContents(*dialog, g, 0, 0, focus);
 }
 
