@@ -2,7 +2,7 @@
 # HTTP load benchmark: the plugin's server inside the headless player, with
 # nginx serving a static file of the same size in the same run as baseline.
 #
-#   bench/http_load/run.sh [BUILD_DIR] [SECONDS]
+#   bench/http_load/run.sh [BUILD_DIR] [SECONDS] [ROUNDS]
 #
 # The server runs on core 0 and wrk on core 1 (taskset). The plugin is copied
 # into a temporary folder with a gen_lyrebox.ini beside it that sets a free
@@ -13,7 +13,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
-seconds=${2:-10}
+seconds=${2:-5}
+# Each case runs ROUNDS times, alternating the two servers, and the median
+# round is printed, so a burst of other load on the machine skews less.
+rounds=${3:-3}
 here=$root/bench/http_load
 work=$(mktemp -d /tmp/lyrebox-http-load-XXXXXX)
 pids=()
@@ -71,7 +74,7 @@ taskset -c 0 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/
 pids+=($!)
 wait_port "$nginx_port"
 
-echo "body size: $(wc -c < "$work/nginx/html/info") bytes; $seconds s per run; server on core 0, wrk on core 1"
+echo "body size: $(wc -c < "$work/nginx/html/info") bytes; $seconds s per run, median of $rounds rounds; server on core 0, wrk on core 1"
 # run NAME URL CONNECTIONS [wrk options] -> "rps p50 p99" (latencies in ms)
 measure() {
   local url=$1 conns=$2; shift 2
@@ -88,15 +91,24 @@ print(f"{rps:.0f} {p.get('50', -1):.3f} {p.get('99', -1):.3f}" + (f" ({errors.gr
 PY
 }
 
-printf '%-34s %12s %10s %10s %12s %10s %10s %8s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio
+median() { python3 -c 'import sys, statistics; print(f"{statistics.median(float(x) for x in sys.argv[1:]):.3f}")' "$@"; }
+
+printf '%-26s %12s %9s %9s %12s %9s %9s %7s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio
 for spec in "keep-alive 16:16" "keep-alive 64:64" "new connection each 16:16:close"; do
   name=${spec%%:*}; rest=${spec#*:}; conns=${rest%%:*}; mode=${rest#*:}
   opts=()
   [ "$mode" = close ] && opts=(-H "Connection: close")
-  read -r ours ours50 ours99 ourserr <<< "$(measure "http://127.0.0.1:$port/info" "$conns" "${opts[@]}")"
-  read -r base base50 base99 baseerr <<< "$(measure "http://127.0.0.1:$nginx_port/info" "$conns" "${opts[@]}")"
+  o_rps=(); o50=(); o99=(); b_rps=(); b50=(); b99=()
+  for _ in $(seq 1 "$rounds"); do
+    read -r r p50 p99 _ <<< "$(measure "http://127.0.0.1:$port/info" "$conns" "${opts[@]}")"
+    o_rps+=("$r"); o50+=("$p50"); o99+=("$p99")
+    read -r r p50 p99 _ <<< "$(measure "http://127.0.0.1:$nginx_port/info" "$conns" "${opts[@]}")"
+    b_rps+=("$r"); b50+=("$p50"); b99+=("$p99")
+  done
+  ours=$(median "${o_rps[@]}"); base=$(median "${b_rps[@]}")
   ratio=$(python3 -c "print(f'{$ours/$base:.2f}')")
-  printf '%-34s %12s %10s %10s %12s %10s %10s %8s %s\n' "$name" "$ours" "$ours50" "$ours99" "$base" "$base50" "$base99" "$ratio" "${ourserr:-}"
+  printf '%-26s %12.0f %9s %9s %12.0f %9s %9s %7s\n' "$name" "$ours" "$(median "${o50[@]}")" "$(median "${o99[@]}")" \
+    "$base" "$(median "${b50[@]}")" "$(median "${b99[@]}")" "$ratio"
 done
 
 echo
