@@ -34,10 +34,17 @@ bool PlayerGateway::enqueueExpanded(const PlaylistEntry& entry) {
     std::vector<std::string> items;
     library_.expandPath(entry.fileName, items);  // before the lock: it may read disks and the network
     std::lock_guard guard(lock_);
-    for (const auto& item : items) {
-        if (!enqueueFile(entryFor(item, entry))) return false;
-    }
-    return true;
+    bool ok = true;
+    // One round trip to the player's thread for the whole list, not one per item.
+    runBatch([&] {
+        for (const auto& item : items) {
+            if (!enqueueFile(entryFor(item, entry))) {
+                ok = false;
+                return;
+            }
+        }
+    });
+    return ok;
 }
 
 bool PlayerGateway::insertExpanded(const PlaylistEntry& entry, int index) {
@@ -45,10 +52,12 @@ bool PlayerGateway::insertExpanded(const PlaylistEntry& entry, int index) {
     library_.expandPath(entry.fileName, items);
     std::lock_guard guard(lock_);
     bool result = true;
-    for (const auto& item : items) {
-        result = enqueueFile(entryFor(item, entry));
-        if (result) moveItem(playlistLength() - 1, index++);
-    }
+    runBatch([&] {
+        for (const auto& item : items) {
+            result = enqueueFile(entryFor(item, entry));
+            if (result) moveItem(playlistLength() - 1, index++);
+        }
+    });
     return result;
 }
 

@@ -95,9 +95,6 @@ bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::strin
     return false;
 }
 
-}  // namespace lyrebox
-
-namespace lyrebox {
 
 int parseDecimal(std::string_view text) {
     std::size_t i = 0;

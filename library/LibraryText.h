@@ -54,10 +54,6 @@ inline constexpr std::string_view kSearchDirsPrefix = "searchf://";
 // no spelling of a path can climb out of a shared directory.
 bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::string>& sharedDirs);
 
-}  // namespace lyrebox
-
-namespace lyrebox {
-
 // A decimal integer as request parameters are read: leading blanks and a sign
 // allowed, digits up to the first other character; anything else reads as 0.
 // Values beyond the int range saturate.

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -204,6 +206,34 @@ TEST_F(ServerTest, PerAddressCapHoldsWhileOtherAddressesAreServed) {
     auto other = connect("127.0.0.2");
     EXPECT_EQ(ask(other, "GET /x HTTP/1.1\r\n\r\n").body, "routed:x");
     EXPECT_EQ(ask(held.front(), "GET /x HTTP/1.1\r\n\r\n").status, 200);  // the held ones still work
+}
+
+TEST_F(ServerTest, RunningOutOfDescriptorsKeepsServing) {
+    startServer();
+    auto open = connect();
+    ASSERT_EQ(ask(open, "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    platform::Socket waiting(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port_);
+    to.sin_addr.s_addr = loopback();
+
+    // Use up every descriptor the (lowered) limit allows.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 128;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = ::dup(0)) >= 0;) fillers.push_back(fd);
+    // The handshake completes in the kernel; the listener's accept fails.
+    ASSERT_EQ(::connect(waiting.fd(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    EXPECT_EQ(ask(open, "GET /during HTTP/1.1\r\n\r\n").body, "routed:during");
+    for (int fd : fillers) ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    waiting.setRecvTimeout(20s);
+    EXPECT_EQ(ask(waiting, "GET /after HTTP/1.1\r\n\r\n").body, "routed:after");
 }
 
 TEST_F(ServerTest, DestroyingTheServerClosesOpenConnections) {

@@ -11,7 +11,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class GatewayEnqueueTest : public ::testing::Test {
+// Runs with and without the gateway's relay to the player's thread.
+class GatewayEnqueueTest : public ::testing::TestWithParam<bool> {
 protected:
     GatewayEnqueueTest()
         : settings(tree.path("test.ini")), library(settings), gateway(player.window(), nullptr, library) {
@@ -20,6 +21,7 @@ protected:
         tree.file("music/b.mp3");
         tree.file("music/A.mp3");
         tree.file("music/sub/c.mp3");
+        if (GetParam()) gateway.useWindowThreadRelay();
     }
 
     test::TempTree tree;
@@ -30,33 +32,33 @@ protected:
     std::string music;
 };
 
-TEST_F(GatewayEnqueueTest, SingleFileKeepsTheCallersTitle) {
+TEST_P(GatewayEnqueueTest, SingleFileKeepsTheCallersTitle) {
     EXPECT_TRUE(gateway.enqueueExpanded({music + "/b.mp3", "My Title", 0}));
     EXPECT_EQ(player.list, (std::vector<std::pair<std::string, std::string>>{{music + "/b.mp3", "My Title"}}));
     EXPECT_TRUE(gateway.enqueueExpanded({"http://radio/live.mp3", "Radio", 0}));
     EXPECT_EQ(player.list.back(), (std::pair<std::string, std::string>{"http://radio/live.mp3", "Radio"}));
 }
 
-TEST_F(GatewayEnqueueTest, DirectoryInByteOrderTitledByFileName) {
+TEST_P(GatewayEnqueueTest, DirectoryInByteOrderTitledByFileName) {
     EXPECT_TRUE(gateway.enqueueExpanded({music + "/", "Folder", 0}));
     EXPECT_EQ(player.fileNames(), (Strings{music + "/A.mp3", music + "/b.mp3", music + "/sub/c.mp3"}));
     EXPECT_EQ(player.titles(), (Strings{"A.mp3", "b.mp3", "c.mp3"}));
 }
 
-TEST_F(GatewayEnqueueTest, NothingToAddIsSuccess) {
+TEST_P(GatewayEnqueueTest, NothingToAddIsSuccess) {
     EXPECT_TRUE(gateway.enqueueExpanded({music + "/missing", "x", 0}));
     EXPECT_TRUE(gateway.insertExpanded({"search://nothing", "x", 0}, 0));
     EXPECT_EQ(player.enqueueMessages, 0);
 }
 
-TEST_F(GatewayEnqueueTest, InsertKeepsExpansionOrderFromTheIndex) {
+TEST_P(GatewayEnqueueTest, InsertKeepsExpansionOrderFromTheIndex) {
     player.fill(5);
     EXPECT_TRUE(gateway.insertExpanded({music, "Folder", 0}, 2));
     EXPECT_EQ(player.fileNames(), (Strings{"old0", "old1", music + "/A.mp3", music + "/b.mp3", music + "/sub/c.mp3",
                                            "old2", "old3", "old4"}));
 }
 
-TEST_F(GatewayEnqueueTest, RefusedItemStopsAppendingButNotInserting) {
+TEST_P(GatewayEnqueueTest, RefusedItemStopsAppendingButNotInserting) {
     player.refuseEnqueue = {2};
     EXPECT_FALSE(gateway.enqueueExpanded({music, "Folder", 0}));
     EXPECT_EQ(player.fileNames(), (Strings{music + "/A.mp3"}));
@@ -72,6 +74,8 @@ TEST_F(GatewayEnqueueTest, RefusedItemStopsAppendingButNotInserting) {
     player.refuseEnqueue = {3};
     EXPECT_FALSE(gateway.insertExpanded({music, "Folder", 0}, 0));
 }
+
+INSTANTIATE_TEST_SUITE_P(Relay, GatewayEnqueueTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace lyrebox
