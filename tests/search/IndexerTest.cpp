@@ -270,6 +270,8 @@ TEST(IndexPath, BesideTheModuleWithoutItsExtension) {
     EXPECT_EQ(indexPathForModule("/opt/player/plugins/gen_lyrebox.so"), "/opt/player/plugins/gen_lyrebox");
     EXPECT_EQ(indexPathForModule("/opt/v1.2/plugins/gen_lyrebox"), "/opt/v1.2/plugins/gen_lyrebox.index");
     EXPECT_EQ(indexPathForModule("/a/b.c.so"), "/a/b.c");
+    // This test program is the module that holds the library code here.
+    EXPECT_EQ(defaultIndexPath(), std::string(LYREBOX_BUILD_DIR) + "/search-index-test.index");
 }
 
 }  // namespace
