@@ -90,6 +90,11 @@ private:
 
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
                         lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested) {
+    std::error_code error;
+    std::filesystem::create_directories(store.indexPath(), error);
+    if (error) {
+        return PassResult::Failed;  // no usable index; searches find nothing
+    }
     PassGuard guard(store);
     if (!guard.owns()) {
         return PassResult::Busy;

@@ -70,8 +70,6 @@ PassGuard::PassGuard(const IndexStore& store) : processLock_(passMutex(), std::t
     if (!processLock_.owns_lock()) {
         return;
     }
-    std::error_code error;
-    fs::create_directories(store.indexPath(), error);
     const std::string lockPath = (fs::path(store.indexPath()) / kIndexPassLock).string();
     lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd_ < 0) {

@@ -44,7 +44,8 @@ private:
     std::string indexPath_;
 };
 
-// Holds the right to run a pass; owns(): whether it got that right.
+// Holds the right to run a pass; owns(): whether it got that right. The
+// index directory must exist (the lock file lies in it).
 class PassGuard {
 public:
     explicit PassGuard(const IndexStore& store);

@@ -1,6 +1,7 @@
 #include "library/LibrarySearcher.h"
 
 #include "library/SearchLimits.h"
+#include "library/SearchQuery.h"
 
 #include <algorithm>
 #include <memory>
@@ -16,10 +17,6 @@ using lucene::queryParser::QueryParser;
 using lucene::search::IndexSearcher;
 using lucene::search::Query;
 using lucene::search::TopDocs;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 std::uint64_t storedNumber(const Document& document, const TCHAR* field) {
     const TCHAR* text = document.get(field);
@@ -58,41 +55,12 @@ SearcherPtr openSearcher(const IndexStore& store) {
 
 }  // namespace
 
-std::string separateLoneOperators(const std::string& query) {
-    std::string text = query;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '-' && text[i] != '+') {
-            continue;
-        }
-        const bool blankBefore = i == 0 || isBlank(text[i - 1]);
-        const bool blankAfter = i + 1 == text.size() || isBlank(text[i + 1]);
-        if (blankBefore && blankAfter) {
-            text[i] = ' ';
-        }
-    }
-    return text;
-}
-
-int queryNesting(const std::string& query) {
-    int depth = 0;
-    int deepest = 0;
-    for (std::size_t i = 0; i < query.size(); ++i) {
-        if (query[i] == '\\') {
-            ++i;
-        } else if (query[i] == '(') {
-            deepest = std::max(deepest, ++depth);
-        } else if (query[i] == ')' && depth > 0) {
-            --depth;
-        }
-    }
-    return deepest;
-}
-
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
-    if (query.empty() || queryNesting(query) > kMaxQueryNesting) {
-        return;  // a nesting this deep could overflow the parser's stack
+    const auto prepared = prepareQuery(query);
+    if (query.empty() || !prepared) {
+        return;
     }
     try {
         SearcherPtr searcher = openSearcher(store_);
@@ -101,7 +69,7 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
         }
         QueryParser parser(L"name", &analyzer_);
         parser.setDefaultOperator(QueryParser::AND_OPERATOR);
-        const std::wstring text = widen(separateLoneOperators(query));
+        const std::wstring text = widen(*prepared);
         std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
         if (!parsed) {
             return;

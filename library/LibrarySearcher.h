@@ -31,13 +31,4 @@ private:
     lucene::analysis::filename::FilenameAnalyzer analyzer_;
 };
 
-// Query text as the parser gets it: a "-" or "+" that stands alone between
-// blanks becomes a blank, so "Artist - Title" means both words, not "Artist
-// without Title". Every other character is kept.
-std::string separateLoneOperators(const std::string& query);
-
-// The deepest nesting of "(" in the query (a backslash escapes the next
-// character), counted without regard to balance.
-int queryNesting(const std::string& query);
-
 }  // namespace lyrebox

@@ -23,7 +23,7 @@ public:
 
     Token* next(Token* token) override { return top_->next(token); }
     void close() override { top_->close(); }
-    void reset(lucene::util::Reader* reader) { tokenizer_->reset(reader); }
+    void repoint(lucene::util::Reader* reader) { tokenizer_->reset(reader); }
 
 private:
     FilenameTokenizer* tokenizer_;  // owned through top_
@@ -47,7 +47,7 @@ TokenStream* FilenameAnalyzer::reusableTokenStream(const TCHAR* /*fieldName*/,
         chain = new Chain(reader);
         setPreviousTokenStream(chain);
     } else {
-        chain->reset(reader);
+        chain->repoint(reader);
     }
     return chain;
 }

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -112,6 +114,31 @@ TEST(FilenameAnalyzer, HighBytesBelongToNoClass) {
     }
     EXPECT_EQ(terms(high), Terms{});
     EXPECT_EQ(terms("x" + high + "y"), Terms({"x", "y"}));
+}
+
+TEST(FilenameAnalyzer, RandomNamesGiveOnlyBoundedLowerCaseTerms) {
+    // Names from an alphabet rich in the characters the grammar cares about.
+    const std::string alphabet = std::string("aZ09.-_'&@ ()[]\t") + std::string("\x00\x80\xE9\xFF", 4);
+    std::mt19937 random(6);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1), length(0, 600);
+    std::uniform_int_distribution<int> run(1, 3);
+    std::uniform_int_distribution<int> longRun(1, 300);
+    for (int round = 0; round < 3000; ++round) {
+        std::string name;
+        for (std::size_t n = length(random); name.size() < n;) {
+            const char c = alphabet[pick(random)];
+            name.append(static_cast<std::size_t>(c == 'a' && round % 7 == 0 ? longRun(random) : run(random)), c);
+        }
+        for (const auto& term : terms(name)) {
+            ASSERT_FALSE(term.empty()) << name;
+            ASSERT_LE(term.size(), 255u) << name;
+            for (char c : term) {
+                ASSERT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                            std::string_view(".-_'&@").find(c) != std::string_view::npos)
+                    << "term " << term << " of " << name;
+            }
+        }
+    }
 }
 
 TEST(FilenameAnalyzer, OffsetsAndTypesOfTokens) {

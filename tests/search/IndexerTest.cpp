@@ -50,6 +50,20 @@ TEST_F(IndexPassTest, DirectoryItemsComeBeforeSubdirectories) {
     EXPECT_EQ(std::vector<std::string>(stored.begin() + 4, stored.end()), expected);
 }
 
+TEST_F(IndexPassTest, AnIndexDirectoryThatCannotBeMadeLeavesNoIndex) {
+    tree.file("m/Song.mp3");
+    const std::string blocked = tree.file("blocker") + "/index";  // below a file
+    PassInput input;
+    input.dirs = {tree.path("m")};
+    input.extensions = playableExtensions();
+    lucene::analysis::filename::FilenameAnalyzer analyzer;
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(runIndexPass(IndexStore(blocked), input, analyzer, stop), PassResult::Failed);
+    std::vector<FileEntry> results;
+    LibrarySearcher(blocked).search("song", results, false);
+    EXPECT_TRUE(results.empty());
+}
+
 TEST_F(IndexPassTest, TrailingSlashesGiveTheSamePaths) {
     tree.file("m/a.mp3");
     ASSERT_EQ(pass({tree.path("m///")}), PassResult::Published);
@@ -154,6 +168,7 @@ TEST_F(IndexerTest, APassOfAnotherIndexerOnTheSameDirectoryWaitsForNothing) {
     tree.file("m/Song.mp3");
     Indexer indexer(playableExtensions(), {tree.path("m")}, indexPath());
     {
+        std::filesystem::create_directories(indexPath());
         PassGuard running(IndexStore{indexPath()});  // as if another pass ran
         ASSERT_TRUE(running.owns());
         ASSERT_TRUE(indexer.start());
@@ -255,6 +270,8 @@ TEST(IndexPath, BesideTheModuleWithoutItsExtension) {
     EXPECT_EQ(indexPathForModule("/opt/player/plugins/gen_lyrebox.so"), "/opt/player/plugins/gen_lyrebox");
     EXPECT_EQ(indexPathForModule("/opt/v1.2/plugins/gen_lyrebox"), "/opt/v1.2/plugins/gen_lyrebox.index");
     EXPECT_EQ(indexPathForModule("/a/b.c.so"), "/a/b.c");
+    // This test program is the module that holds the library code here.
+    EXPECT_EQ(defaultIndexPath(), std::string(LYREBOX_BUILD_DIR) + "/search-index-test.index");
 }
 
 }  // namespace

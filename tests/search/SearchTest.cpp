@@ -2,6 +2,9 @@
 // searches that run while a pass rebuilds the index.
 #include "tests/search/SearchFixture.h"
 
+#include "library/SearchQuery.h"
+
+#include <optional>
 #include <thread>
 
 namespace lyrebox::test {
@@ -42,10 +45,15 @@ TEST_F(SearchTest, LoneDashOrPlusBetweenBlanksSeparatesWords) {
     EXPECT_EQ(paths(find("Artist + Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
     // A sign attached to a word is still an operator.
     EXPECT_EQ(paths(find("artist -title")), std::vector<std::string>{tree.path("m/Artist - Other.mp3")});
+    // A colon separates words; "name:" is the searched field itself.
+    EXPECT_EQ(paths(find("Artist:Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+    EXPECT_EQ(paths(find("name:title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
 }
 
-TEST(SeparateLoneOperators, OnlySignsStandingAlone) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
+TEST(PrepareQuery, SignsFieldsAndBrackets) {
+    const std::string deep = std::string(33, '(') + "a" + std::string(33, ')');
+    const std::string deepest = std::string(32, '(') + "a" + std::string(32, ')');
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"Artist - Title", "Artist   Title"},
         {"- a +", "  a  "},
         {"a\t+\tb", "a\t \tb"},
@@ -53,10 +61,24 @@ TEST(SeparateLoneOperators, OnlySignsStandingAlone) {
         {"a- b", "a- b"},
         {"a -- b", "a -- b"},
         {"1-2", "1-2"},
-        {"-", " "},
+        {"AC:DC", "AC DC"},
+        {"Live: Tonight", "Live  Tonight"},
+        {"name:x", "     x"},
+        {"(name:x)", "(     x)"},
+        {"rename:x", "rename x"},
+        {"\"a:b - c\"", "\"a:b - c\""},
+        {"a\\:b", "a\\:b"},
+        {"((a) b)", "((a) b)"},
+        {"red ) blue", "red ) blue"},
+        {"\"(\" a", "\"(\" a"},
+        {"a \\( b", "a \\( b"},
+        {"(red blue", std::nullopt},
+        {"x:(a b", std::nullopt},
+        {deepest, deepest},
+        {deep, std::nullopt},
     };
     for (const auto& [query, expected] : cases) {
-        EXPECT_EQ(separateLoneOperators(query), expected) << query;
+        EXPECT_EQ(prepareQuery(query), expected) << query;
     }
 }
 
@@ -101,9 +123,6 @@ TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
     // Deep enough to overflow even a main thread's stack in the parser.
     const std::string deep = std::string(100000, '(') + "red" + std::string(100000, ')');
     EXPECT_TRUE(find(deep).empty());
-    EXPECT_EQ(queryNesting("(a (b) (c (d)))"), 3);
-    EXPECT_EQ(queryNesting("\\(\\(\\( a"), 0);
-    EXPECT_EQ(queryNesting(")))((("), 3);
 }
 
 TEST_F(SearchTest, SearchDuringAPassAnswersFromThePreviousIndex) {
