@@ -107,6 +107,18 @@ void appendCdataText(std::string& out, std::string_view text) {
     out.reserve(out.size() + text.size());
     std::size_t i = 0;
     while (i < text.size()) {
+        // Plain ASCII goes out in one piece; only "]" and other bytes need a look.
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c >= 0x80 || c == ']' || (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D)) break;
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text.substr(i, plain - i));
+            i = plain;
+            continue;
+        }
         if (text.compare(i, 3, "]]>") == 0) {
             // "]]" stays in this section, ">" starts the next one.
             out += "]]]]><![CDATA[>";
