@@ -74,16 +74,69 @@ std::string formatPositionFraction(double fraction) {
     return std::string(buffer, end);
 }
 
-void appendCdataText(std::string& out, std::string_view text) {
-    static constexpr std::string_view kEnd = "]]>";
-    std::size_t start = 0;
-    for (std::size_t at = text.find(kEnd); at != std::string_view::npos; at = text.find(kEnd, start)) {
-        // "]]" stays in this section, ">" starts the next one.
-        out.append(text.substr(start, at + 2 - start));
-        out.append("]]><![CDATA[");
-        start = at + 2;
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// Length of the well-formed UTF-8 sequence of an XML character at the start
+// of text, or 0 when the bytes there cannot stand in a UTF-8 document.
+std::size_t xmlCharLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return (lead >= 0x20 || lead == 0x09 || lead == 0x0A || lead == 0x0D) ? 1 : 0;
+    std::size_t length = 0;
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07;
+    else return 0;
+    if (text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(i) & 0x3F);
     }
-    out.append(text.substr(start));
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    if (overlong || surrogate || code > 0x10FFFF || code == 0xFFFE || code == 0xFFFF) return 0;
+    return length;
+}
+
+}  // namespace
+
+void appendCdataText(std::string& out, std::string_view text) {
+    out.reserve(out.size() + text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Plain ASCII goes out in one piece; only "]" and other bytes need a look.
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c >= 0x80 || c == ']' || (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D)) break;
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text.substr(i, plain - i));
+            i = plain;
+            continue;
+        }
+        if (text.compare(i, 3, "]]>") == 0) {
+            // "]]" stays in this section, ">" starts the next one.
+            out += "]]]]><![CDATA[>";
+            i += 3;
+            continue;
+        }
+        const std::size_t length = xmlCharLength(text.substr(i));
+        if (length == 0) {
+            // A byte that is not text in a UTF-8 document (a name in another
+            // encoding, a control byte in a tag) would make the whole document
+            // unreadable for the client; it is shown as a replacement character.
+            out += kReplacement;
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
 }
 
 }  // namespace lyrebox

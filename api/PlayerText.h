@@ -23,8 +23,11 @@ double parseDoubleParam(std::string_view text);
 // finite. Not affected by the process locale.
 std::string formatPositionFraction(double fraction);
 
-// Appends text for use inside a CDATA section: every "]]>" is split across two
-// sections, so a player text can never end its section early.
+// Appends text for use inside a CDATA section of a UTF-8 document: every "]]>"
+// is split across two sections, so a player text can never end its section
+// early, and every byte that cannot stand in such a document (invalid UTF-8,
+// control characters other than tab, LF and CR) becomes U+FFFD. Well-formed
+// UTF-8 text passes unchanged.
 void appendCdataText(std::string& out, std::string_view text);
 
 }  // namespace lyrebox

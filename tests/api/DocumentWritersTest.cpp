@@ -95,6 +95,11 @@ TEST(Documents, EndMarkerInAPlayerTextKeepsThemWellFormed) {
     const std::string playlist = writePlaylistDocument(0, true, {{"/m/x]]>y.mp3", hostile, 0}});
     EXPECT_TRUE(isWellFormedXml(playlist)) << playlist;
 
+    // Bytes of another encoding or control bytes in a tag do not break it either.
+    status.track.artist = std::string("Caf\xE9 \x01\x1B[0m", 9);
+    status.track.fileName = "/m/\xFF\xFE.mp3";
+    EXPECT_TRUE(isWellFormedXml(writeConsoleStatus(status)));
+
     // The check itself catches an early end of a section.
     EXPECT_FALSE(isWellFormedXml("<?xml version=\"1.0\"?>\n<a><![CDATA[x]]><evil>]]></a>"));
 }

@@ -63,6 +63,17 @@ TEST(PlayerText, CdataTextSplitsEveryEndMarker) {
         {"a]]>b]]>c", "a]]]]><![CDATA[>b]]]]><![CDATA[>c"},
         {"]]]>", "]]]]]><![CDATA[>"},
         {"]] >", "]] >"},
+        // Well-formed UTF-8 and the allowed control characters pass unchanged.
+        {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\t\n\r", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\t\n\r"},
+        // Latin-1 bytes, stray continuation bytes, cut sequences, overlong forms,
+        // surrogates and control bytes become U+FFFD, one per byte.
+        {"Caf\xE9", "Caf\xEF\xBF\xBD"},
+        {"a\x80" "b", "a\xEF\xBF\xBD" "b"},
+        {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"x\x01y\x1Fz", "x\xEF\xBF\xBDy\xEF\xBF\xBDz"},
+        {"\xEF\xBF\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
         std::string out;
