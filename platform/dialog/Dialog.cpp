@@ -122,19 +122,6 @@ std::vector<DialogState*> childDialogs(HWND dialog) {
     return result;
 }
 
-HWND topLevelDialog(HWND window) {
-    if (ControlState* control = findControl(window)) window = control->dialog;
-    for (;;) {
-        DialogState* state = findDialog(window);
-        if (state == nullptr) return nullptr;
-        if (state->modal || state->parent == nullptr) return window;
-        HWND parent = state->parent;
-        if (ControlState* control = findControl(parent)) parent = control->dialog;
-        if (findDialog(parent) == nullptr) return window;
-        window = parent;
-    }
-}
-
 void notifyChanged(HWND window) {
     DialogFrontEnd* frontEnd = gFrontEnd.load();
     if (frontEnd == nullptr) return;

@@ -60,9 +60,6 @@ ControlState* findControl(HWND window);
 ControlState* findControl(HWND dialog, int id);
 // Dialogs whose parent is this dialog or one of its controls, in creation order.
 std::vector<DialogState*> childDialogs(HWND dialog);
-// The dialog a control or a dialog belongs to at the top (its modal or
-// top-level ancestor).
-HWND topLevelDialog(HWND window);
 // Tells the front end that what the dialog (or the dialog of a control) shows changed.
 void notifyChanged(HWND window);
 

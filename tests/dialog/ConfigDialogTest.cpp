@@ -13,6 +13,13 @@ TEST_F(ConfigDialogTest, OpensOnTheServerPageWithTheSettingsShown) {
     EXPECT_EQ(driver.listViewItems(dialog, kPageList),
               (std::vector<std::string>{"Server", "Security", "Library", "About"}));
     EXPECT_EQ(driver.listViewSelection(dialog, kPageList), 0);
+    driver.onThread(dialog, [&] {
+        HWND list = platform::getDlgItem(dialog, kPageList);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(platform::listViewImage(list, i), i);       // its own icon
+            EXPECT_EQ(platform::listViewItemData(list, i), i);    // its page
+        }
+    });
     EXPECT_TRUE(driver.dialogVisible(serverPage));
     EXPECT_FALSE(driver.dialogVisible(securityPage));
     EXPECT_FALSE(driver.dialogVisible(libraryPage));
