@@ -1,5 +1,6 @@
 #include "config/ConfigDialog.h"
 
+#include "api/RequestRouter.h"
 #include "config/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "http/Server.h"
@@ -40,6 +41,10 @@ ConfigDialog::ConfigDialog(platform::HINSTANCE instance, HWND parent, Settings& 
     if (!commonControlsAvailable())
         platform::messageBox(nullptr, "Cannot initialize Common Controls library", "Warning!", platform::MB_OK);
 }
+
+ConfigDialog::ConfigDialog(platform::HINSTANCE instance, HWND parent, Settings& settings, Server& server,
+                           RequestRouter& router)
+    : ConfigDialog(instance, parent, settings, server, router.library()) {}
 
 ConfigDialog::~ConfigDialog() {
     if (window() != nullptr) platform::endDialog(window(), 0);

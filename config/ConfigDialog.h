@@ -17,13 +17,16 @@
 namespace lyrebox {
 
 class MediaLibrary;
+class RequestRouter;
 class Server;
 class Settings;
 
 class ConfigDialog : public Dialog {
 public:
-    // The library is the router's (RequestRouter::library()); the dialog
-    // reaches the indexer through it.
+    // The dialog reaches the media library and its indexer through the router.
+    ConfigDialog(platform::HINSTANCE instance, platform::HWND parent, Settings& settings, Server& server,
+                 RequestRouter& router);
+    // The same with the library given directly (tests give one without a router).
     ConfigDialog(platform::HINSTANCE instance, platform::HWND parent, Settings& settings, Server& server,
                  MediaLibrary& library);
     ~ConfigDialog() override;

@@ -61,7 +61,7 @@ int Plugin::init() {
 
 void Plugin::config() {
     if (!settings_ || !server_ || !router_) return;
-    ConfigDialog dialog(record_.hDllInstance, record_.hwndParent, *settings_, *server_, router_->library());
+    ConfigDialog dialog(record_.hDllInstance, record_.hwndParent, *settings_, *server_, *router_);
     dialog.runModal();
 }
 
