@@ -11,6 +11,7 @@ namespace platform {
 inline constexpr std::uint32_t FILE_ATTRIBUTE_READONLY = 0x01;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 
 struct FindRecord {

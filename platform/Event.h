@@ -32,7 +32,8 @@ public:
     void waitPumping() const;
 
 private:
-    bool set_;
+    friend int waitAny(std::initializer_list<const Event*>, std::chrono::milliseconds);
+    bool set_;  // guarded by the process-wide event mutex
 };
 
 // Waits until one of the events is set; returns its index, or -1 on time-out.

@@ -18,7 +18,7 @@ void destroyMenu(HMENU menu);
 
 // Inserts before the item at position (appends when position is past the end).
 bool insertMenuItem(HMENU menu, int position, UINT commandId, const std::string& text);
-// Deletes every item with this command id; false when there was none.
+// Deletes the first item with this command id; false when there was none.
 bool deleteMenuItemByCommand(HMENU menu, UINT commandId);
 std::vector<MenuItem> menuItems(HMENU menu);
 

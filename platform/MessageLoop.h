@@ -48,7 +48,7 @@ public:
 
 private:
     MessageLoop();
-    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<Impl> impl_;  // used only on the owning thread
 };
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <functional>
-#include <thread>
+#include <pthread.h>
 
 namespace platform {
 
@@ -21,12 +21,15 @@ public:
     // A stackSize of 0 keeps the system default. Returns false if the thread
     // could not be created.
     bool start(std::function<void()> body, std::size_t stackSize = 0);
+    // Waits for the body to return; does nothing on the thread itself.
     void join();
     bool joinable() const;
     bool isCurrent() const;
 
     // Reset by start(), set when the body returns.
     const Event& ended() const { return ended_; }
+
+    void runBody();  // internal: the thread entry calls it
 
 private:
     pthread_t thread_{};

@@ -1,0 +1,72 @@
+#include "platform/DirectorySearch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Seconds between 1601-01-01 and 1970-01-01.
+constexpr std::uint64_t kEpochDifference = 11644473600ULL;
+
+FindRecord recordOf(std::string name, const struct stat& st) {
+    FindRecord r;
+    r.name = std::move(name);
+    bool dir = S_ISDIR(st.st_mode);
+    r.attributes = dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (!(st.st_mode & S_IWUSR)) r.attributes |= FILE_ATTRIBUTE_READONLY;
+    r.lastWriteTime = unixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    r.size = dir ? 0 : static_cast<std::uint64_t>(st.st_size);
+    return r;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+}  // namespace
+
+std::uint64_t unixToFileTime(std::int64_t seconds, std::int64_t nanoseconds) {
+    std::int64_t since1601 = seconds + static_cast<std::int64_t>(kEpochDifference);
+    if (since1601 < 0) return 0;
+    return static_cast<std::uint64_t>(since1601) * 10000000ULL + static_cast<std::uint64_t>(nanoseconds / 100);
+}
+
+std::vector<FindRecord> listDirectoryItems(const std::string& directory) {
+    std::vector<FindRecord> items;
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(directory.empty() ? "/" : directory.c_str()));
+    if (!dir) return items;
+    int fd = ::dirfd(dir.get());
+    struct stat self {};
+    if (::fstat(fd, &self) != 0) return items;
+    // The system's search reports "." and ".." before the other items.
+    items.push_back(recordOf(".", self));
+    struct stat parent {};
+    if (::fstatat(fd, "..", &parent, 0) == 0) items.push_back(recordOf("..", parent));
+    while (dirent* e = ::readdir(dir.get())) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::fstatat(fd, e->d_name, &st, 0) != 0 && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        items.push_back(recordOf(std::move(name), st));
+    }
+    return items;
+}
+
+std::optional<FindRecord> lookupPath(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    auto slash = trimmed.rfind('/');
+    std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    if (name.empty()) name = "/";
+    return recordOf(std::move(name), st);
+}
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "plugin/Plugin.h"
+
+#include "config/Settings.h"
+#include "platform/Menu.h"
+#include "platform/Module.h"
+#include "platform/Window.h"
+
+namespace lyrebox {
+
+namespace {
+int initThunk() { return Plugin::instance().init(); }
+void configThunk() { Plugin::instance().config(); }
+void quitThunk() { Plugin::instance().quit(); }
+}  // namespace
+
+std::string iniPathForModule(const std::string& modulePath) {
+    std::string path = modulePath.substr(0, kMaxModulePath);
+    auto slash = path.rfind('/');
+    auto dot = path.rfind('.');
+    // Only a dot in the file name itself starts the extension; a module without
+    // one gets ".ini" appended rather than a name cut inside a folder name.
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + ".ini";
+    return path.substr(0, dot + 1) + "ini";
+}
+
+Plugin& Plugin::instance() {
+    // Created on first use from the window thread, before any other thread exists.
+    static Plugin plugin;
+    return plugin;
+}
+
+Plugin::Plugin()
+    : record_{kPluginRecordVersion, kPluginDescription, &initThunk, &configThunk, &quitThunk, nullptr, nullptr} {}
+
+Plugin::~Plugin() = default;
+
+int Plugin::init() {
+    std::string modulePath = platform::moduleFileNameOf(record_.hDllInstance);
+    settings_ = std::make_unique<Settings>(iniPathForModule(modulePath));
+    savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
+    return 0;
+}
+
+void Plugin::config() {}
+
+void Plugin::quit() {
+    settings_.reset();
+    if (savedWindowProc_) {
+        platform::setWindowProc(record_.hwndParent, savedWindowProc_);
+        savedWindowProc_ = nullptr;
+    }
+}
+
+platform::HMENU Plugin::hostMenu(platform::WPARAM which) const {
+    return reinterpret_cast<platform::HMENU>(
+        platform::sendMessage(record_.hwndParent, platform::WM_USER, which, kIpcGetMenu));
+}
+
+platform::LRESULT Plugin::onInitMenuPopup(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
+                                          platform::LPARAM lParam) {
+    auto opening = reinterpret_cast<platform::HMENU>(wParam);
+    // Remove the item first, so that every opening shows it exactly once.
+    if (opening == hostMenu(0)) platform::deleteMenuItemByCommand(opening, kMenuCommandId);
+    if (opening == hostMenu(3)) platform::deleteMenuItemByCommand(opening, kMenuCommandId);
+    platform::callWindowProc(savedWindowProc_, window, message, wParam, lParam);
+    if (opening == hostMenu(0)) platform::insertMenuItem(opening, 1, kMenuCommandId, kMenuItemText);
+    if (opening == hostMenu(3)) platform::insertMenuItem(opening, 0, kMenuCommandId, kMenuItemText);
+    return 0;
+}
+
+platform::LRESULT Plugin::pluginWindowProc(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
+                                           platform::LPARAM lParam) {
+    Plugin& self = instance();
+    if (message == platform::WM_INITMENUPOPUP) return self.onInitMenuPopup(window, message, wParam, lParam);
+    if (message == platform::WM_COMMAND && platform::hiWord(wParam) == 0 &&
+        platform::loWord(wParam) == kMenuCommandId)
+        self.config();
+    return platform::callWindowProc(self.savedWindowProc_, window, message, wParam, lParam);
+}
+
+}  // namespace lyrebox
