@@ -1,0 +1,65 @@
+#include "api/RequestRouter.h"
+
+#include "http/HttpRequest.h"
+#include "http/HttpResponse.h"
+
+#include <ctime>
+
+namespace lyrebox {
+
+namespace {
+constexpr std::int64_t kImageLifetime = 2592000;  // thirty days
+}
+
+RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE instance, Settings& settings)
+    : hostWindow_(hostWindow), instance_(instance), settings_(settings) {
+    // Each subsystem enters its names here, assets first, in its own file.
+}
+
+RequestRouter::~RequestRouter() = default;
+
+void RequestRouter::addHandler(const std::string& name, Handler handler) {
+    handlers_[name] = std::move(handler);
+}
+
+void RequestRouter::addAsset(const std::string& name, AssetRef asset, Handler handler) {
+    assets_.insert_or_assign(name, asset);
+    handlers_[name] = std::move(handler);
+}
+
+std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const {
+    auto it = assets_.find(name);
+    if (it == assets_.end()) return std::nullopt;
+    return it->second;
+}
+
+void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamMap params,
+                           HttpResponse& response) {
+    auto it = handlers_.find(name);
+    if (it == handlers_.end()) {
+        response.setStatus(404, "Not found");
+        response.setBody("<h1>404 Not Found</h1>");
+        response.send();
+        return;
+    }
+    setRoutingHeaders(name, response, static_cast<std::int64_t>(std::time(nullptr)));
+    it->second(request, name, std::move(params), response);
+}
+
+void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now) {
+    response.setHeader("Cache-Control", "no-cache, must-revalidate");
+    response.setHeader("Expires", "-1");
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return;
+    const auto& types = contentTypes();
+    auto type = types.find(name.substr(dot + 1));
+    if (type == types.end()) return;
+    response.setHeader("Content-Type", type->second);
+    if (type->second.compare(0, type->second.find('/'), "image") == 0) {
+        response.setHeader("Expires", formatHttpDate(now + kImageLifetime));
+        response.setHeader("Cache-Control", "max-age=30");
+        response.setHeader("Last-Modified", formatHttpDate(0));
+    }
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,32 @@
+// Limits and protocol constants of the HTTP server, in one place.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace lyrebox::http {
+
+// A request head (request line, headers, empty line) must fit this buffer;
+// a longer one is answered 431 and the connection closes.
+inline constexpr std::size_t kHeadBufferSize = 40960;
+// Largest request body read; a longer announced body is answered 413.
+inline constexpr std::size_t kMaxBodySize = 1024 * 1024;
+// Largest answer body the outgoing request reads.
+inline constexpr std::size_t kMaxResponseBodySize = 4 * 1024 * 1024;
+
+// A request head must arrive whole within this time of its first byte (of
+// the connection, for the first request).
+inline constexpr std::chrono::seconds kHeadTimeout{30};
+
+inline constexpr std::size_t kMaxConnectionsPerAddress = 256;
+inline constexpr std::size_t kMaxConnections = 4096;
+
+// Connection threads need little stack; a small one keeps idle connections cheap.
+inline constexpr std::size_t kConnectionStackSize = 256 * 1024;
+
+// How long the listener pauses when accept runs out of descriptors.
+inline constexpr std::chrono::milliseconds kAcceptBackoff{100};
+
+inline constexpr const char* kAuthRealm = "Tunelet";
+
+}  // namespace lyrebox::http

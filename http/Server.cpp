@@ -1,0 +1,120 @@
+#include "http/Server.h"
+
+#include "http/HttpLimits.h"
+#include "http/HttpResponse.h"
+#include "http/RequestThread.h"
+
+#include <cerrno>
+
+namespace lyrebox {
+
+using namespace std::chrono;
+
+Server::Server(std::uint32_t address, std::uint16_t port)
+    : address_(address), port_(port), headTimeout_(duration_cast<milliseconds>(http::kHeadTimeout).count()) {
+    contentTypes();  // built here, before any connection can read it
+}
+
+Server::~Server() { shutdown(); }
+
+bool Server::prepare() {
+    listening_ = platform::Socket::listenTcp(address_.load(), port_.load());
+    if (!listening_.valid() || !stop_.valid()) {
+        listening_.close();
+        return false;
+    }
+    boundPort_ = listening_.localPort();
+    return true;
+}
+
+int Server::run() {
+    for (;;) {
+        auto woke = platform::waitReadableOrSignal(listening_, stop_, milliseconds(-1));
+        if (woke == platform::WaitResult::Signalled) {
+            stop_.clear();
+            break;
+        }
+        if (woke != platform::WaitResult::Readable) break;
+        acceptPending();
+        reapFinished();
+    }
+    listening_.close();
+    reapFinished();
+    return 0;
+}
+
+void Server::acceptPending() {
+    for (;;) {
+        std::uint32_t peer = 0;
+        int error = 0;
+        platform::Socket socket = listening_.accept(peer, error);
+        if (!socket.valid()) {
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+                // The connection stays queued and the socket readable; pause
+                // instead of spinning, and keep serving the open connections.
+                platform::waitReadableOrSignal(platform::Socket(), stop_, http::kAcceptBackoff);
+                return;
+            }
+            if (error == ECONNABORTED || error == EPROTO || error == EPERM) continue;
+            return;  // EAGAIN: nothing more queued
+        }
+        if (!access_.admits(platform::ipv4ToText(peer))) {
+            socket.abort();  // the caller sees its connection refused, nothing sent
+            continue;
+        }
+        admit(std::move(socket), peer);
+    }
+}
+
+void Server::admit(platform::Socket socket, std::uint32_t peer) {
+    std::lock_guard lock(mutex_);
+    auto count = perAddress_.find(peer);
+    if (live_.size() >= http::kMaxConnections ||
+        (count != perAddress_.end() && count->second >= http::kMaxConnectionsPerAddress)) {
+        return;  // closed at once by the socket's destructor
+    }
+    auto connection = std::make_unique<RequestThread>(std::move(socket), *this, peer);
+    RequestThread* raw = connection.get();
+    if (!raw->start()) return;  // no thread: the connection closes
+    live_.emplace(raw, std::move(connection));
+    ++perAddress_[peer];
+    allEnded_.reset();
+}
+
+void Server::connectionEnded(RequestThread* connection) {
+    std::lock_guard lock(mutex_);
+    auto it = live_.find(connection);
+    if (it == live_.end()) return;
+    finished_.push_back(std::move(it->second));
+    live_.erase(it);
+    auto count = perAddress_.find(connection->peer());
+    if (count != perAddress_.end() && --count->second == 0) perAddress_.erase(count);
+    if (live_.empty()) allEnded_.set();
+}
+
+void Server::reapFinished() {
+    std::vector<std::unique_ptr<RequestThread>> done;
+    {
+        std::lock_guard lock(mutex_);
+        done.swap(finished_);
+    }
+    done.clear();  // joins threads that have all but returned
+}
+
+void Server::shutdown() {
+    signalStop();
+    join();
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [raw, connection] : live_) connection->shutdownSocket();
+    }
+    allEnded_.waitPumping();
+    reapFinished();
+}
+
+std::size_t Server::connectionCount() const {
+    std::lock_guard lock(mutex_);
+    return live_.size();
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,109 @@
+// The HTTP listener: accepts connections on one IPv4 address and port and
+// runs one RequestThread per connection.
+//
+// The window thread constructs it, calls the setters, start(), signalStop()
+// and destroys it. The listener thread accepts; connection threads read the
+// access settings and call the dispatcher. The server tracks its
+// connections (mutex_ guards live_, finished_ and perAddress_) so that
+// shutdown() can close them and wait for their threads before anything
+// they use is destroyed.
+#pragma once
+
+#include "http/AccessControl.h"
+#include "http/HttpParse.h"
+#include "http/Thread.h"
+#include "platform/Event.h"
+#include "platform/Socket.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace lyrebox {
+
+class HttpRequest;
+class HttpResponse;
+class RequestThread;
+
+// Serves one request that the connection thread does not answer itself; it
+// must send the response before it returns.
+using Dispatcher = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
+                                      HttpResponse& response)>;
+
+class Server : public Thread {
+public:
+    // address in network byte order (0 = any); port 0 picks a free one.
+    Server(std::uint32_t address, std::uint16_t port);
+    ~Server() override;
+
+    // Take effect at the next start().
+    void setAddress(std::uint32_t address) { address_ = address; }
+    void setPort(std::uint16_t port) { port_ = port; }
+    // The port the last successful start bound (useful with port 0).
+    std::uint16_t boundPort() const { return boundPort_; }
+
+    // Set before the first start(); connection threads call it concurrently.
+    void setDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
+
+    // Zero: no limit. Apply to connections accepted afterwards.
+    void setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout.count(); }
+    void setHeadTimeout(std::chrono::milliseconds timeout) { headTimeout_ = timeout.count(); }
+
+    void setRequirePassword(bool on) { access_.setRequirePassword(on); }
+    void setUsername(const std::string& name) { access_.setUsername(name); }
+    void setPassword(const std::string& password) { access_.setPassword(password); }
+    void setFilterIPs(bool on) { access_.setFilterIPs(on); }
+    void setAllowedIPs(const std::string& text) { access_.setAllowedIPs(text); }
+    void setBlockedIPs(const std::string& text) { access_.setBlockedIPs(text); }
+    bool checkCredentials(const std::string& token) const { return access_.checkCredentials(token); }
+    bool isAddressAllowed(const std::string& address) const { return access_.isAddressAllowed(address); }
+    const AccessSettings& access() const { return access_; }
+
+    // Asks the listener to end. A stop signalled while the listener does not
+    // run stays pending and ends the next run at its first wait.
+    void signalStop() { stop_.signal(); }
+
+    // Stops the listener, closes every open connection and waits for their
+    // threads; messages sent to the calling thread's windows keep being
+    // answered meanwhile, so a connection waiting on the window thread
+    // finishes. Called by the destructor and by the plugin before it
+    // destroys what connections use.
+    void shutdown();
+
+    std::size_t connectionCount() const;
+
+private:
+    friend class RequestThread;
+
+    bool prepare() override;
+    int run() override;
+    void acceptPending();
+    void admit(platform::Socket socket, std::uint32_t peer);
+    void reapFinished();
+    // Called by a connection thread as its last act; its object is destroyed
+    // (after its thread has ended) by the listener or shutdown().
+    void connectionEnded(RequestThread* connection);
+
+    std::atomic<std::uint32_t> address_;
+    std::atomic<std::uint16_t> port_;
+    std::atomic<std::uint16_t> boundPort_{0};
+    std::atomic<long long> idleTimeout_{0};
+    std::atomic<long long> headTimeout_;
+    Dispatcher dispatcher_;
+    AccessSettings access_;
+    platform::WakeSignal stop_;
+    platform::Socket listening_;  // listener thread only
+
+    mutable std::mutex mutex_;
+    std::unordered_map<RequestThread*, std::unique_ptr<RequestThread>> live_;
+    std::vector<std::unique_ptr<RequestThread>> finished_;
+    std::unordered_map<std::uint32_t, std::size_t> perAddress_;
+    platform::Event allEnded_{true};  // set while live_ is empty
+};
+
+}  // namespace lyrebox
