@@ -1,5 +1,7 @@
 #include "api/RequestRouter.h"
 
+#include "api/AssetHandlers.h"
+
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 
@@ -14,6 +16,7 @@ constexpr std::int64_t kImageLifetime = 2592000;  // thirty days
 RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE instance, Settings& settings)
     : hostWindow_(hostWindow), instance_(instance), settings_(settings) {
     // Each subsystem enters its names here, assets first, in its own file.
+    registerAssetHandlers(*this);
 }
 
 RequestRouter::~RequestRouter() = default;
