@@ -51,6 +51,7 @@ function makeLibrary(name = 'library') {
   }
   fs.writeFileSync(path.join(root, 'notes.txt'), 'not music\n');
   fs.writeFileSync(path.join(root, '.complete'), '');
+  process.on('exit', () => fs.rmSync(root, { recursive: true, force: true }));
   return root;
 }
 
@@ -199,8 +200,8 @@ async function launchBrowser() {
 }
 
 // A fresh page whose requests to the player are recorded as { method, name, params }.
-async function openPage(context, url) {
-  await context.clearCookies();
+async function openPage(context, url, { keepCookies = false } = {}) {
+  if (!keepCookies) await context.clearCookies();
   const page = await context.newPage();
   const requests = [];
   const errors = [];
