@@ -12,6 +12,13 @@
 
 namespace platform {
 
+namespace detail {
+namespace {
+void (*beforeRenameHook)() = nullptr;
+}
+void setProfileBeforeRenameHook(void (*hook)()) { beforeRenameHook = hook; }
+}  // namespace detail
+
 namespace {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
@@ -135,6 +142,7 @@ bool replaceFile(const std::string& path, const std::string& text, bool existed)
     }
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    if (ok && detail::beforeRenameHook) detail::beforeRenameHook();
     if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(name.data());

@@ -33,4 +33,10 @@ std::string getPrivateProfileString(const std::string& section, const std::strin
 bool writePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
 
+namespace detail {
+// Test hook: called after the new file is written and synced, just before the
+// rename that publishes it. Null by default.
+void setProfileBeforeRenameHook(void (*hook)());
+}  // namespace detail
+
 }  // namespace platform
