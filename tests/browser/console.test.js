@@ -23,6 +23,9 @@ describe('console', () => {
 
   // Clicks the console picture where the image map puts a button.
   const press = (page, x, y) => page.locator('.consoleImage').click({ position: { x, y } });
+  // Synchronous commands are refused while the console's previous request is
+  // unfinished, so a test lets each answer arrive before the next action.
+  const idle = (page) => waitFor(() => page.evaluate(() => !document.console.client.busy), 'the console client idle');
 
   it('shows artist, title with length, album and bit rate of the playing track', async () => {
     await player.post('setplaylistpos', { index: 0 });
@@ -46,24 +49,30 @@ describe('console', () => {
 
     await press(page, 138, 124);                       // Next Track
     await waitFor(async () => (await player.number('getplaylistpos')) === 1, 'next');
+    await idle(page);
     await waitFor(async () => page.locator('.plTable tr').nth(1).locator('td.plChoicePlaying').count(), 'playing mark on row 2');
     await press(page, 19, 124);                        // Previous Track
     await waitFor(async () => (await player.number('getplaylistpos')) === 0, 'previous');
+    await idle(page);
 
     await page.keyboard.press('b');
     await waitFor(async () => (await player.number('getplaylistpos')) === 1, 'key b');
+    await idle(page);
     await page.keyboard.press('z');
     await waitFor(async () => (await player.number('getplaylistpos')) === 0, 'key z');
+    await idle(page);
 
     for (const [x, y, name] of [[48, 125, 'play'], [78, 125, 'pause'], [108, 125, 'stop']]) {
       const before = page.sent(name).length;
       await press(page, x, y);
       await waitFor(() => page.sent(name).length > before, `button ${name}`);
+      await idle(page);
     }
     for (const [key, name] of [['x', 'play'], ['c', 'pause'], ['v', 'stop']]) {
       const before = page.sent(name).length;
       await page.keyboard.press(key);
       await waitFor(() => page.sent(name).length > before, `key ${key}`);
+      await idle(page);
       assert.equal(page.sent(name).at(-1).method, 'POST');
     }
     // After stop the player is at the start of the track.
@@ -88,9 +97,11 @@ describe('console', () => {
     await page.mouse.move(box.x + box.width / 2 + 100, box.y + box.height / 2, { steps: 5 });
     await page.mouse.up();
     await waitFor(async () => (await player.number('getvolume')) === 255, 'volume 255');
+    await idle(page);
 
     await press(page, 171, 129);                       // Toggle Mute
     await waitFor(async () => (await player.number('getvolume')) === 0, 'muted');
+    await idle(page);
     assert.equal(await handle.evaluate((h) => h.style.left), '0px');
     await press(page, 171, 129);
     await waitFor(async () => (await player.number('getvolume')) === 255, 'unmuted');
@@ -138,8 +149,10 @@ describe('console', () => {
     await waitFor(async () => (await page.textContent('#cTitle')).includes('('), 'a console poll');
     await page.keyboard.down('ArrowRight');
     await waitFor(() => page.sent('ffw5s').length > 0, 'ffw5s');
+    await idle(page);
     await page.keyboard.up('ArrowRight');
     await waitFor(() => page.sent('setposition').length > 0, 'setposition on release');
+    await idle(page);
     await page.keyboard.down('ArrowLeft');
     await waitFor(() => page.sent('rew5s').length > 0, 'rew5s');
     await page.keyboard.up('ArrowLeft');
