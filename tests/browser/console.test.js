@@ -42,6 +42,20 @@ describe('console', () => {
     await page.close();
   });
 
+  it('ends a poll whose answer is not a document and polls again', async () => {
+    const page = await openPage(browser.context);
+    let answers = 0;
+    await page.route('**/consolestatus.xml*', (route) => {
+      answers++;
+      return answers === 1 ? route.fulfill({ status: 200, contentType: 'text/xml', body: '' }) : route.continue();
+    });
+    await page.goto(player.url);
+    await waitFor(async () => (await page.textContent('#cTitle')).startsWith('Title: '), 'the next poll', 15000);
+    assert.ok(answers >= 2);
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
   it('drives the transport from the buttons and the keys', async () => {
     const page = await openPage(browser.context, player.url);
     await page.waitForSelector('.plTable tr');

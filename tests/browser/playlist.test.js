@@ -92,6 +92,32 @@ describe('play list', () => {
     await page.close();
   });
 
+  it('keeps the row when the server does not acknowledge the deletion', async () => {
+    const page = await openList();
+    await page.route('**/deleteplaylistitem', (route) => route.fulfill({ status: 200, contentType: 'text/html', body: '0' }));
+    await rows(page).nth(1).click();
+    await page.keyboard.press('Delete');
+    await waitFor(() => page.sent('deleteplaylistitem').length === 1, 'the request');
+    await waitFor(() => page.evaluate(() => !document.pl.client.busy), 'the answer');
+    assert.equal(await rows(page).count(), 4);
+    assert.equal(await player.number('getplaylistlength'), 4);
+    await page.close();
+  });
+
+  it('ignores poll answers that are not documents', async () => {
+    const page = await openPage(browser.context);
+    let broken = 0;
+    await page.route('**/playlist.xml*', (route) => {
+      broken++;
+      return broken <= 1 ? route.fulfill({ status: 200, contentType: 'text/xml', body: 'not xml' }) : route.continue();
+    });
+    await page.goto(player.url);
+    // The next poll, 5 s later, draws the list.
+    await waitFor(async () => (await rows(page).count()) === 4, 'the list after a broken answer', 15000);
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
   it('plays an entry on double-click and on Enter', async () => {
     const page = await openList();
     await rows(page).nth(3).dblclick();
