@@ -111,6 +111,13 @@ void AccessSettings::setPassword(const std::string& password) {
     updateTokenLocked();
 }
 
+void AccessSettings::setCredentials(const std::string& name, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    username_ = name;
+    password_ = password;
+    updateTokenLocked();
+}
+
 void AccessSettings::setFilterIPs(bool on) {
     std::lock_guard lock(mutex_);
     filterIPs_ = on;
@@ -157,7 +164,7 @@ void AccessSettings::updateTokenLocked() { token_ = base64Encode(username_ + ":"
 
 bool authenticate(HttpRequest& request, HttpResponse& response, const AccessSettings& access) {
     std::string authorization = request.header("Authorization");
-    if (authorization.compare(0, 6, "Basic ") == 0 && authorization.size() >= 6) {
+    if (authorization.compare(0, 6, "Basic ") == 0) {
         std::string token = authorization.substr(6);
         if (access.checkCredentials(token)) {
             request.setAuthToken(std::move(token));

@@ -38,6 +38,8 @@ public:
     void setRequirePassword(bool on);
     void setUsername(const std::string& name);
     void setPassword(const std::string& password);
+    // Both at once, so no check ever sees the new name with the old password.
+    void setCredentials(const std::string& name, const std::string& password);
     void setFilterIPs(bool on);
     void setAllowedIPs(const std::string& text);
     void setBlockedIPs(const std::string& text);

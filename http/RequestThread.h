@@ -24,6 +24,7 @@ public:
 
     std::uint32_t peer() const { return peer_; }
     void shutdownSocket() { socket_.shutdownBoth(); }
+    void closeSocket() { socket_.close(); }
 
 protected:
     int run() override;

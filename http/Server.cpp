@@ -85,6 +85,9 @@ void Server::connectionEnded(RequestThread* connection) {
     std::lock_guard lock(mutex_);
     auto it = live_.find(connection);
     if (it == live_.end()) return;
+    // Closed under the lock, so shutdown() never touches a descriptor that
+    // has been closed and perhaps reused.
+    connection->closeSocket();
     finished_.push_back(std::move(it->second));
     live_.erase(it);
     auto count = perAddress_.find(connection->peer());

@@ -57,6 +57,9 @@ public:
     void setRequirePassword(bool on) { access_.setRequirePassword(on); }
     void setUsername(const std::string& name) { access_.setUsername(name); }
     void setPassword(const std::string& password) { access_.setPassword(password); }
+    void setCredentials(const std::string& name, const std::string& password) {
+        access_.setCredentials(name, password);
+    }
     void setFilterIPs(bool on) { access_.setFilterIPs(on); }
     void setAllowedIPs(const std::string& text) { access_.setAllowedIPs(text); }
     void setBlockedIPs(const std::string& text) { access_.setBlockedIPs(text); }

@@ -1,6 +1,8 @@
 #include "plugin/Plugin.h"
 
+#include "api/RequestRouter.h"
 #include "config/Settings.h"
+#include "http/Server.h"
 #include "platform/Menu.h"
 #include "platform/Module.h"
 #include "platform/Window.h"
@@ -38,6 +40,20 @@ Plugin::~Plugin() = default;
 int Plugin::init() {
     std::string modulePath = platform::moduleFileNameOf(record_.hDllInstance);
     settings_ = std::make_unique<Settings>(iniPathForModule(modulePath));
+    router_ = std::make_unique<RequestRouter>(record_.hwndParent, record_.hDllInstance, *settings_);
+    server_ = std::make_unique<Server>(settings_->listenIP(), static_cast<std::uint16_t>(settings_->listenPort()));
+    // Connections reach the router through the server, which closes them
+    // all before quit destroys the router.
+    RequestRouter* router = router_.get();
+    server_->setDispatcher([router](HttpRequest& request, const std::string& name, ParamMap params,
+                                    HttpResponse& response) { router->handle(request, name, std::move(params), response); });
+    if (settings_->timeout() > 0) server_->setIdleTimeout(std::chrono::seconds(settings_->timeout()));
+    server_->setRequirePassword(settings_->requirePassword());
+    server_->setCredentials(settings_->username(), settings_->password());
+    server_->setFilterIPs(settings_->filterIPs());
+    server_->setAllowedIPs(settings_->allowedIPs());
+    server_->setBlockedIPs(settings_->blockedIPs());
+    if (settings_->autoStart()) server_->start();
     savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
     return 0;
 }
@@ -45,7 +61,12 @@ int Plugin::init() {
 void Plugin::config() {}
 
 void Plugin::quit() {
+    // Connection threads use the settings (through the router) and the
+    // router: close them and wait for them before anything is destroyed.
+    if (server_) server_->shutdown();
     settings_.reset();
+    server_.reset();
+    router_.reset();
     if (savedWindowProc_) {
         platform::setWindowProc(record_.hwndParent, savedWindowProc_);
         savedWindowProc_ = nullptr;

@@ -13,6 +13,8 @@
 namespace lyrebox {
 
 class Settings;
+class RequestRouter;
+class Server;
 
 inline constexpr unsigned kMenuCommandId = 20817;  // 0x5151
 inline constexpr const char* kMenuItemText = "Lyrebox Preferences...";
@@ -34,6 +36,8 @@ public:
     void quit();
 
     Settings* settings() { return settings_.get(); }
+    RequestRouter* router() { return router_.get(); }
+    Server* server() { return server_.get(); }
 
     static platform::LRESULT pluginWindowProc(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
                                               platform::LPARAM lParam);
@@ -49,7 +53,9 @@ private:
                                       platform::LPARAM lParam);
     platform::HMENU hostMenu(platform::WPARAM which) const;
 
+    std::unique_ptr<RequestRouter> router_;
     std::unique_ptr<Settings> settings_;
+    std::unique_ptr<Server> server_;
     PluginRecord record_;
     platform::WindowProc savedWindowProc_ = nullptr;
 };

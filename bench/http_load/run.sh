@@ -1,0 +1,105 @@
+#!/bin/bash
+# HTTP load benchmark: the plugin's server inside the headless player, with
+# nginx serving a static file of the same size in the same run as baseline.
+#
+#   bench/http_load/run.sh [BUILD_DIR] [SECONDS]
+#
+# The server runs on core 0 and wrk on core 1 (taskset). The plugin is copied
+# into a temporary folder with a gen_lyrebox.ini beside it that sets a free
+# port; nothing outside that folder is touched. Prints requests/s and p50/p99
+# latency for keep-alive GET /info with 16 and 64 connections and for a new
+# connection per request, the ratio to nginx, RSS per idle connection, and
+# the latency of a new request while 2,000 idle connections are held.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build}
+seconds=${2:-10}
+here=$root/bench/http_load
+work=$(mktemp -d /tmp/lyrebox-http-load-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+wait_port() {
+  for _ in $(seq 1 200); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "port $1 never opened" >&2; exit 1
+}
+
+# The plugin's server.
+port=$(free_port)
+cp "$build/plugins/gen_lyrebox.so" "$work/"
+printf '[Lyrebox Remote Control Plugin v1.0]\r\nlistenIP=0.0.0.0\r\nlistenPort=%s\r\n' "$port" > "$work/gen_lyrebox.ini"
+taskset -c 0 "$build/lyrebox-player" --headless --plugin "$work/gen_lyrebox.so" 2> "$work/player.log" &
+player=$!
+pids+=("$player")
+wait_port "$port"
+
+# nginx with a file the size of the /info page.
+nginx_port=$(free_port)
+mkdir -p "$work/nginx/html" "$work/nginx/tmp"
+curl -s "http://127.0.0.1:$port/info" > "$work/nginx/html/info"
+cat > "$work/nginx/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/tmp;
+  proxy_temp_path $work/nginx/tmp;
+  fastcgi_temp_path $work/nginx/tmp;
+  uwsgi_temp_path $work/nginx/tmp;
+  scgi_temp_path $work/nginx/tmp;
+  keepalive_requests 10000000;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/nginx/html;
+    default_type text/html;
+  }
+}
+CONF
+taskset -c 0 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
+pids+=($!)
+wait_port "$nginx_port"
+
+echo "body size: $(wc -c < "$work/nginx/html/info") bytes; $seconds s per run; server on core 0, wrk on core 1"
+# run NAME URL CONNECTIONS [wrk options] -> "rps p50 p99" (latencies in ms)
+measure() {
+  local url=$1 conns=$2; shift 2
+  taskset -c 1 wrk -t1 -c"$conns" -d"${seconds}s" --latency "$@" "$url" > "$work/wrk.out"
+  python3 - "$work/wrk.out" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+def ms(v, unit):
+    return float(v) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
+rps = float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
+p = {m.group(1): ms(m.group(2), m.group(3)) for m in re.finditer(r"^\s+(50|99)%\s+([\d.]+)(us|ms|s)\s*$", text, re.M)}
+errors = re.search(r"Socket errors:.*|Non-2xx.*", text)
+print(f"{rps:.0f} {p.get('50', -1):.3f} {p.get('99', -1):.3f}" + (f" ({errors.group(0).strip()})" if errors else ""))
+PY
+}
+
+printf '%-34s %12s %10s %10s %12s %10s %10s %8s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio
+for spec in "keep-alive 16:16" "keep-alive 64:64" "new connection each 16:16:close"; do
+  name=${spec%%:*}; rest=${spec#*:}; conns=${rest%%:*}; mode=${rest#*:}
+  opts=()
+  [ "$mode" = close ] && opts=(-H "Connection: close")
+  read -r ours ours50 ours99 ourserr <<< "$(measure "http://127.0.0.1:$port/info" "$conns" "${opts[@]}")"
+  read -r base base50 base99 baseerr <<< "$(measure "http://127.0.0.1:$nginx_port/info" "$conns" "${opts[@]}")"
+  ratio=$(python3 -c "print(f'{$ours/$base:.2f}')")
+  printf '%-34s %12s %10s %10s %12s %10s %10s %8s %s\n' "$name" "$ours" "$ours50" "$ours99" "$base" "$base50" "$base99" "$ratio" "${ourserr:-}"
+done
+
+echo
+python3 "$here/idle_connections.py" "$port" "$player" 1000 8 20
+echo
+python3 "$here/idle_connections.py" "$port" "$player" 2000 8 50

@@ -1,0 +1,332 @@
+// The listener and connection threads over real loopback sockets.
+#include "http/AccessControl.h"
+#include "http/HttpRequest.h"
+#include "http/HttpResponse.h"
+#include "http/HttpLimits.h"
+#include "http/Server.h"
+#include "platform/Event.h"
+#include "platform/MessageLoop.h"
+#include "platform/Window.h"
+#include "TestSockets.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+namespace lyrebox {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using test::Answer;
+using test::readAnswer;
+using test::sendText;
+
+std::uint32_t loopback() { return htonl(INADDR_LOOPBACK); }
+
+// Answers "routed:<name>" for every name it is given.
+void echoName(HttpRequest&, const std::string& name, ParamMap, HttpResponse& response) {
+    response.setBody("routed:" + name);
+    response.send();
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server_ = std::make_unique<Server>(0, 0);  // any address, so 127.0.0.2 reaches it too
+        server_->setDispatcher(echoName);
+    }
+    void startServer() {
+        ASSERT_TRUE(server_->start());
+        ASSERT_TRUE(server_->waitStarted());
+        port_ = server_->boundPort();
+        ASSERT_NE(port_, 0);
+    }
+    platform::Socket connect(const char* from = "127.0.0.1") { return test::connectFrom(from, port_); }
+    Answer ask(platform::Socket& s, const std::string& request) {
+        sendText(s, request);
+        return readAnswer(s);
+    }
+
+    std::unique_ptr<Server> server_;
+    std::uint16_t port_ = 0;
+};
+
+TEST_F(ServerTest, KeepAliveUntilConnectionClose) {
+    startServer();
+    auto s = connect();
+    Answer a = ask(s, "GET /one HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(a.body, "routed:one");
+    EXPECT_FALSE(a.hasHeader("Connection"));
+    a = ask(s, "GET /two HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(a.body, "routed:two");
+    a = ask(s, "GET /three HTTP/1.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(a.body, "routed:three");
+    EXPECT_EQ(a.header("Connection"), "close");
+    EXPECT_TRUE(test::peerClosed(s));
+}
+
+TEST_F(ServerTest, PipelinedRequestsAreBothAnswered) {
+    startServer();
+    auto s = connect();
+    sendText(s, "GET /a HTTP/1.1\r\n\r\nPOST /b HTTP/1.1\r\nContent-Length: 3\r\n\r\nx=1GET /c HTTP/1.1\r\n\r\n");
+    std::string carry;
+    EXPECT_EQ(readAnswer(s, carry).body, "routed:a");
+    EXPECT_EQ(readAnswer(s, carry).body, "routed:b");
+    EXPECT_EQ(readAnswer(s, carry).body, "routed:c");
+}
+
+TEST_F(ServerTest, NotModifiedForAnyDateKeepsTheConnection) {
+    startServer();
+    auto s = connect();
+    for (const char* date : {"garbage", "Thu, 01 Jan 2099 00:00:00 GMT"}) {
+        Answer a = ask(s, std::string("GET /logo.gif HTTP/1.1\r\nIf-Modified-Since: ") + date + "\r\n\r\n");
+        EXPECT_TRUE(a.complete);
+        EXPECT_EQ(a.head.rfind("HTTP/1.1 304 Not Modified\r\n", 0), 0u);
+        EXPECT_FALSE(a.hasHeader("Content-Length"));
+        // 304 has no body; the next answer on the connection must come through intact.
+        Answer next = ask(s, "GET /after HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(next.body, "routed:after");
+    }
+}
+
+TEST_F(ServerTest, InfoPageByNameOthersRouted) {
+    startServer();
+    auto s = connect();
+    for (const char* target : {"/info", "//info", "/info?x=1"}) {
+        SCOPED_TRACE(target);
+        Answer a = ask(s, std::string("GET ") + target + " HTTP/1.1\r\nX-Mark: <b>\r\n\r\n");
+        EXPECT_EQ(a.status, 200);
+        EXPECT_EQ(a.body.rfind("<table border=\"0\" cellspacing=\"2\">", 0), 0u);
+        EXPECT_NE(a.body.find("&lt;b&gt;"), std::string::npos);
+    }
+    EXPECT_EQ(ask(s, "GET /info/ HTTP/1.1\r\n\r\n").body, "routed:info/");
+    EXPECT_EQ(ask(s, "GET /Info HTTP/1.1\r\n\r\n").body, "routed:Info");
+    EXPECT_EQ(ask(s, "GET // HTTP/1.1\r\n\r\n").body, "routed:");
+    EXPECT_EQ(ask(s, "GET //a/b HTTP/1.1\r\n\r\n").body, "routed:a/b");
+}
+
+TEST_F(ServerTest, MalformedRequestsAreAnsweredAndClosed) {
+    startServer();
+    struct Case {
+        const char* request;
+        const char* statusLine;
+    };
+    const Case cases[] = {
+        {"get / HTTP/1.1\r\n\r\n", "HTTP/1.1 501 Method not implemented\r\n"},
+        {"GET index.html HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {"GET /x?y\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {"POST / HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n", "HTTP/1.1 413 Payload Too Large\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        auto s = connect();
+        Answer a = ask(s, c.request);
+        EXPECT_EQ(a.head.rfind(c.statusLine, 0), 0u);
+        EXPECT_EQ(a.body, "");
+        if (a.status == 400 || a.status == 501) {
+            EXPECT_FALSE(a.hasHeader("Connection"));
+        }
+        EXPECT_TRUE(test::peerClosed(s));
+    }
+}
+
+TEST_F(ServerTest, OversizedHeadGets431) {
+    startServer();
+    auto s = connect();
+    Answer a = ask(s, "GET / HTTP/1.1\r\nPad: " + std::string(http::kHeadBufferSize, 'p') + "\r\n\r\n");
+    EXPECT_EQ(a.status, 431);
+    EXPECT_EQ(a.header("Connection"), "close");
+}
+
+TEST_F(ServerTest, PortInUseEndsTheRunAndAnotherPortWorks) {
+    startServer();
+    Server second(loopback(), port_);
+    second.setDispatcher(echoName);
+    ASSERT_TRUE(second.start());
+    EXPECT_FALSE(second.waitStarted());
+    second.stoppedEvent().wait();
+    EXPECT_FALSE(second.isRunning());
+    second.setPort(0);
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(second.waitStarted());
+    ASSERT_NE(second.boundPort(), port_);
+    auto s = test::connectLoopback(second.boundPort());
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\n\r\n").body, "routed:x");
+}
+
+TEST_F(ServerTest, PendingStopEndsTheNextRunThenStartWorks) {
+    server_->signalStop();
+    ASSERT_TRUE(server_->start());
+    server_->join();
+    EXPECT_TRUE(server_->stoppedEvent().isSet());
+    startServer();
+    auto s = connect();
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\n\r\n").body, "routed:x");
+    server_->signalStop();
+    server_->stoppedEvent().wait();
+    // Stopping the listener leaves open connections working.
+    EXPECT_EQ(ask(s, "GET /y HTTP/1.1\r\n\r\n").body, "routed:y");
+}
+
+TEST_F(ServerTest, IdleKeepAliveConnectionTimesOut) {
+    server_->setIdleTimeout(50ms);
+    startServer();
+    auto s = connect();
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    EXPECT_TRUE(test::peerClosed(s));
+}
+
+TEST_F(ServerTest, IncompleteHeadTimesOut) {
+    server_->setHeadTimeout(50ms);
+    startServer();
+    auto silent = connect();
+    auto partial = connect();
+    sendText(partial, "GET /x HTTP/1.1\r\nHost: a");
+    EXPECT_TRUE(test::peerClosed(silent));
+    EXPECT_TRUE(test::peerClosed(partial));
+}
+
+TEST_F(ServerTest, PerAddressCapHoldsWhileOtherAddressesAreServed) {
+    startServer();
+    std::vector<platform::Socket> held;
+    for (std::size_t i = 0; i < http::kMaxConnectionsPerAddress; ++i) {
+        held.push_back(connect());
+        ASSERT_EQ(ask(held.back(), "GET /x HTTP/1.1\r\n\r\n").status, 200);  // its thread is serving
+    }
+    auto refused = connect();
+    sendText(refused, "GET /x HTTP/1.1\r\n\r\n");
+    EXPECT_FALSE(readAnswer(refused).complete);
+    auto other = connect("127.0.0.2");
+    EXPECT_EQ(ask(other, "GET /x HTTP/1.1\r\n\r\n").body, "routed:x");
+    EXPECT_EQ(ask(held.front(), "GET /x HTTP/1.1\r\n\r\n").status, 200);  // the held ones still work
+}
+
+TEST_F(ServerTest, RunningOutOfDescriptorsKeepsServing) {
+    startServer();
+    auto open = connect();
+    ASSERT_EQ(ask(open, "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    platform::Socket waiting(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port_);
+    to.sin_addr.s_addr = loopback();
+
+    // Use up every descriptor the (lowered) limit allows.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 128;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = ::dup(0)) >= 0;) fillers.push_back(fd);
+    // The handshake completes in the kernel; the listener's accept fails.
+    ASSERT_EQ(::connect(waiting.fd(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    EXPECT_EQ(ask(open, "GET /during HTTP/1.1\r\n\r\n").body, "routed:during");
+    for (int fd : fillers) ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    waiting.setRecvTimeout(20s);
+    EXPECT_EQ(ask(waiting, "GET /after HTTP/1.1\r\n\r\n").body, "routed:after");
+}
+
+TEST_F(ServerTest, DestroyingTheServerClosesOpenConnections) {
+    startServer();
+    std::vector<platform::Socket> open;
+    for (int i = 0; i < 50; ++i) {
+        open.push_back(connect());
+        ASSERT_EQ(ask(open.back(), "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    }
+    EXPECT_EQ(server_->connectionCount(), 50u);
+    server_.reset();
+    for (auto& s : open) EXPECT_TRUE(test::peerClosed(s));
+}
+
+TEST_F(ServerTest, ShutdownKeepsAnsweringTheWindowThread) {
+    // A connection blocked in a message to this thread's window must finish
+    // while this thread destroys the server.
+    static platform::HWND window = nullptr;
+    static std::atomic<int> handled{0};
+    window = platform::createWindow([](platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM) {
+        ++handled;
+        return platform::LRESULT(42);
+    });
+    platform::Event inHandler;
+    server_->setDispatcher([&](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+        inHandler.set();
+        auto result = platform::sendMessage(window, platform::WM_USER, 0, 0);
+        response.setBody(std::to_string(result));
+        response.send();
+    });
+    startServer();
+    auto s = connect();
+    sendText(s, "GET /block HTTP/1.1\r\n\r\n");
+    inHandler.wait();
+    server_.reset();
+    EXPECT_EQ(handled.load(), 1);
+    platform::destroyWindow(window);
+}
+
+TEST_F(ServerTest, AddressFilterRejectsAtAccept) {
+    server_->setFilterIPs(true);
+    server_->setAllowedIPs("127.0.0.2\n127.0.0.3");
+    server_->setBlockedIPs("127.0.0.3");
+    startServer();
+    for (const char* from : {"127.0.0.1", "127.0.0.3"}) {
+        SCOPED_TRACE(from);
+        auto s = connect(from);
+        sendText(s, "GET /x HTTP/1.1\r\n\r\n");
+        Answer a = readAnswer(s);
+        EXPECT_FALSE(a.complete);
+        EXPECT_TRUE(a.head.empty());
+    }
+    auto allowed = connect("127.0.0.2");
+    EXPECT_EQ(ask(allowed, "GET /x HTTP/1.1\r\n\r\n").body, "routed:x");
+}
+
+TEST_F(ServerTest, PasswordRequiredForEveryRequest) {
+    server_->setRequirePassword(true);
+    server_->setUsername("user");
+    server_->setPassword("secret");
+    std::string token;
+    server_->setDispatcher([&](HttpRequest& request, const std::string& name, ParamMap, HttpResponse& response) {
+        response.setBody(name + ":" + request.authToken());
+        response.send();
+    });
+    startServer();
+    const std::string good = base64Encode("user:secret");
+
+    auto s = connect();
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\nAuthorization: Basic " + good + "\r\n\r\n").body, "x:" + good);
+    EXPECT_EQ(ask(s, "GET /y?auth=" + good + " HTTP/1.1\r\n\r\n").body, "y:" + good);
+
+    for (const std::string& request : {"GET /info HTTP/1.1\r\n\r\n"s,
+                                        "GET /x HTTP/1.1\r\nAuthorization: basic " + good + "\r\n\r\n",
+                                        "get /x HTTP/1.1\r\n\r\n"s}) {
+        SCOPED_TRACE(request);
+        auto refused = connect();
+        Answer a = ask(refused, request);
+        EXPECT_EQ(a.head.rfind("HTTP/1.1 401 Unauthorized\r\n", 0), 0u);
+        EXPECT_EQ(a.header("WWW-Authenticate"), "Basic realm=\"Tunelet\"");
+        EXPECT_EQ(a.header("Connection"), "close");
+        EXPECT_EQ(a.body, "");
+        EXPECT_TRUE(test::peerClosed(refused));
+    }
+}
+
+TEST_F(ServerTest, EmptyCredentialsAcceptOnlyAColon) {
+    server_->setRequirePassword(true);
+    startServer();
+    auto s = connect();
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\nAuthorization: Basic Og==\r\n\r\n").status, 200);
+    EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\nAuthorization: Basic \r\n\r\n").status, 401);
+}
+
+}  // namespace
+}  // namespace lyrebox

@@ -1,0 +1,72 @@
+// platform::Socket: connecting, sending to a peer that has gone, sendfile.
+#include "TestSockets.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+
+#include <cstdio>
+#include <thread>
+#include <string>
+
+namespace lyrebox {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(Socket, ConnectResolvesNamesAndFailsCleanly) {
+    platform::Socket listener = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    ASSERT_TRUE(listener.valid());
+    const std::uint16_t port = listener.localPort();
+    platform::Socket byName = platform::Socket::connectTcp("localhost", port, 5s);
+    EXPECT_TRUE(byName.valid());
+    platform::Socket byAddress = platform::Socket::connectTcp("127.0.0.1", port, 5s);
+    EXPECT_TRUE(byAddress.valid());
+    listener.close();
+    EXPECT_FALSE(platform::Socket::connectTcp("127.0.0.1", port, 5s).valid());
+    EXPECT_FALSE(platform::Socket::connectTcp("no-such-host.invalid", 80, 5s).valid());
+}
+
+TEST(Socket, SendingToAClosedPeerReturnsShortWithoutSignal) {
+    auto [a, b] = test::socketPair();
+    b.close();
+    // Without MSG_NOSIGNAL this would raise SIGPIPE and end the test process.
+    std::string big(1 << 20, 'x');
+    EXPECT_LT(a.sendAll(big.data(), big.size()), big.size());
+}
+
+TEST(Socket, SendAllDeliversLargeBuffersWhole) {
+    auto [a, b] = test::socketPair();
+    std::string big(3 << 20, 'y');
+    std::string got;
+    std::thread reader([&, &b = b] {
+        char buf[65536];
+        long n;
+        while ((n = b.recvSome(buf, sizeof buf)) > 0) got.append(buf, static_cast<std::size_t>(n));
+    });
+    EXPECT_EQ(a.sendAll(big.data(), big.size()), big.size());
+    a.close();
+    reader.join();
+    EXPECT_EQ(got.size(), big.size());
+}
+
+TEST(Socket, SendFileSendsTheRange) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fputs("0123456789", file);
+    std::fflush(file);
+    auto [a, b] = test::socketPair();
+    EXPECT_EQ(a.sendFile(fileno(file), 3, 4), 4);
+    EXPECT_EQ(a.sendFile(fileno(file), 8, 10), 2);  // the file ends first
+    a.close();
+    std::string got(16, '\0');
+    std::size_t fill = 0;
+    long n;
+    while ((n = b.recvSome(got.data() + fill, got.size() - fill)) > 0) fill += static_cast<std::size_t>(n);
+    got.resize(fill);
+    EXPECT_EQ(got, "345689");
+    std::fclose(file);
+}
+
+}  // namespace
+}  // namespace lyrebox
