@@ -3,6 +3,10 @@
 #include "host/HostWindow.h"
 #include "host/Options.h"
 #include "host/PluginLoader.h"
+#include "host/audio/ClockEngine.h"
+#include "host/audio/GstEngine.h"
+#include "host/player/Player.h"
+#include "host/player/StartItems.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
 
@@ -33,6 +37,31 @@ std::string pluginsFolder() {
     return (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/plugins";
 }
 
+// GStreamer playback; the silent clock only when GStreamer cannot make a player.
+std::unique_ptr<lyrebox::Player> makePlayer() {
+    auto tags = std::make_unique<lyrebox::TagCache>();
+    std::unique_ptr<lyrebox::AudioEngine> engine = lyrebox::GstEngine::create();
+    if (!engine) {
+        std::fprintf(stderr, "lyrebox-player: no GStreamer playbin; playing silently by the clock\n");
+        engine = std::make_unique<lyrebox::ClockEngine>(*tags);
+    }
+    std::fprintf(stderr, "lyrebox-player: audio output %s\n", engine->describe().c_str());
+    return std::make_unique<lyrebox::Player>(std::move(engine), std::move(tags));
+}
+
+void enqueueStartItems(lyrebox::Player& player, const std::vector<std::string>& arguments) {
+    const lyrebox::StartItems items = lyrebox::expandStartItems(arguments);
+    for (const std::string& missing : items.missing)
+        std::fprintf(stderr, "lyrebox-player: no such file or folder: %s\n", missing.c_str());
+    for (const std::string& entry : items.entries)
+        player.enqueue(entry, "", 0);
+    if (!arguments.empty())
+        std::fprintf(stderr, "lyrebox-player: enqueued %zu file(s)\n", items.entries.size());
+    // Files named at start play at once, as the classic player does.
+    if (!items.entries.empty())
+        player.play();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +88,17 @@ int main(int argc, char** argv) {
 
     auto& loop = platform::MessageLoop::current();
     HostWindow window;
+    std::unique_ptr<lyrebox::Player> player = makePlayer();
+    player->setMainWindow(window.handle());
+    window.setDelegate([&player](platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
+                                 platform::LRESULT& result) {
+        bool handled = false;
+        if (!player)
+            return false;  // only while shutting down
+        result = player->handleMainMessage(message, wParam, lParam, handled);
+        return handled;
+    });
+    enqueueStartItems(*player, options.media);
 
     std::vector<std::unique_ptr<LoadedPlugin>> plugins;
     auto paths = options.plugins.empty() ? findPlugins(pluginsFolder()) : options.plugins;

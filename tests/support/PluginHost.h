@@ -5,6 +5,8 @@
 
 #include "host/HostWindow.h"
 #include "host/PluginLoader.h"
+#include "host/audio/ClockEngine.h"
+#include "host/player/Player.h"
 #include "tests/support/LoopThread.h"
 #include "tests/support/TempDir.h"
 
@@ -27,6 +29,18 @@ public:
         if (!iniText.empty()) dir_.write("plugins/" + iniPathStem() + "ini", iniText);
         thread_.run([this] {
             window_ = std::make_unique<host::HostWindow>();
+            // The player behind the window plays silently by the clock; made-up
+            // file names play with an unknown length.
+            auto tags = std::make_unique<TagCache>();
+            auto engine = std::make_unique<ClockEngine>(*tags);
+            player_ = std::make_unique<Player>(std::move(engine), std::move(tags));
+            player_->setMainWindow(window_->handle());
+            window_->setDelegate([this](platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam,
+                                        platform::LRESULT& result) {
+                bool handled = false;
+                result = player_ ? player_->handleMainMessage(message, wParam, lParam, handled) : 0;
+                return handled;
+            });
             plugin_ = host::LoadedPlugin::load(modulePath_, error_);
             if (plugin_) plugin_->init(window_->handle());
         });
@@ -37,6 +51,7 @@ public:
     void quit() {
         thread_.run([this] {
             plugin_.reset();  // quits the plugin
+            player_.reset();
             window_.reset();
         });
     }
@@ -46,6 +61,8 @@ public:
 
     host::HostWindow& window() { return *window_; }
     host::LoadedPlugin& plugin() { return *plugin_; }
+    // The player; use it on the window thread only (onWindowThread).
+    Player& player() { return *player_; }
     const std::string& modulePath() const { return modulePath_; }
     std::string iniPath() const { return dir_.file("plugins/" + iniPathStem() + "ini"); }
     const TempDir& dir() const { return dir_; }
@@ -60,6 +77,7 @@ private:
     std::string modulePath_;
     LoopThread thread_;
     std::unique_ptr<host::HostWindow> window_;
+    std::unique_ptr<Player> player_;
     std::unique_ptr<host::LoadedPlugin> plugin_;
     std::string error_;
 };
