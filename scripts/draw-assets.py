@@ -373,16 +373,17 @@ def about_badge():
 
 
 def loading_frames():
+    """48 x 48: eight dots going round, drawn large as the page shows it."""
+    import math
     frames = []
     for k in range(8):
-        img = Image.new("RGB", (32, 32), DARK)
+        img = Image.new("RGB", (48, 48), DARK)
         d = ImageDraw.Draw(img)
         for i in range(8):
-            import math
             a = 2 * math.pi * i / 8
-            x, y = 16 + 10 * math.cos(a), 16 + 10 * math.sin(a)
-            t = ((i - k) % 8) / 7
-            d.ellipse([x - 3, y - 3, x + 3, y + 3], fill=mix(WHITE, DARK, t * 0.85))
+            x, y = 24 + 16 * math.cos(a), 24 + 16 * math.sin(a)
+            t = ((k - i) % 8) / 7
+            d.ellipse([x - 4, y - 4, x + 4, y + 4], fill=mix(WHITE, DARK, t * 0.85))
         frames.append(img.quantize(colors=32, dither=Image.Dither.NONE))
     return frames
 
