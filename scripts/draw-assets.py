@@ -145,8 +145,8 @@ def console_picture():
     d.text((14, 8), "LYREBOX", font=font(11), fill=LIGHT)
     d.text((80, 11), "remote console", font=font(8, bold=False), fill=mix(LIGHT, DARK, 0.35))
     # The display glass behind artist, title and album (texts at y 34, 50, 66).
-    d.rounded_rectangle([15, 27, 302, 83], radius=4, fill=NIGHT, outline=EDGE)
-    d.rounded_rectangle([16, 28, 301, 82], radius=4, outline=mix(NIGHT, MID, 0.4))
+    d.rounded_rectangle([15, 27, 308, 83], radius=4, fill=NIGHT, outline=EDGE)
+    d.rounded_rectangle([16, 28, 307, 82], radius=4, outline=mix(NIGHT, MID, 0.4))
     for y in (47, 63):
         d.line([(22, y), (296, y)], fill=mix(NIGHT, DARK, 0.5))
     # Repeat and shuffle: buttons with their light sockets to the right.
