@@ -8,7 +8,8 @@
 'use strict';
 
 class MediaLibrary {
-  static HOST = '<<HOST>>';
+  // The address the browser used; the page's own origin when the server had none to give.
+  static HOST = '<<HOST>>' || location.host;
   static FILE_TYPES = ['mp3', 'wav', 'ogg', 'flac', 'mp4', 'm4a', 'wma'];
 
   constructor(parent, win, playerControl) {

@@ -9,7 +9,8 @@
 'use strict';
 
 class Tunelet {
-  static HOST = '<<HOST>>';
+  // The address the browser used; the page's own origin when the server had none to give.
+  static HOST = '<<HOST>>' || location.host;
   static PLAYLIST_ID = '<<PLAYLIST_ID>>';
 
   constructor(host) {
