@@ -4,6 +4,8 @@
 
 const { describe, it, before, after, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 const { makeLibrary, Player, launchBrowser, openPage, waitFor } = require('./lib/harness');
 
@@ -179,6 +181,33 @@ describe('media library', () => {
       await page.close();
     } finally {
       await other.stop();
+    }
+  });
+
+  it('shows odd names as text and plays them byte for byte', async () => {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lyrebox-names-'));
+    const track = path.join(library, 'Zebra Loose.mp3');
+    const latin1 = Buffer.concat([Buffer.from(dir + '/'), Buffer.from('Caf\xe9.mp3', 'latin1')]);
+    fs.copyFileSync(track, latin1);
+    fs.copyFileSync(track, path.join(dir, "<img src=x onerror=document.title=1> 100% 'odd'.mp3"));
+    const other = await Player.start({ sharedDirs: [dir] });
+    try {
+      const page = await openPage(browser.context, other.url);
+      await listed(page, [dir], 'the root listing');
+      await openFolder(page, dir, ['..', "<img src=x onerror=document.title=1> 100% 'odd'.mp3", 'Caf\u00e9.mp3']);
+      assert.equal(await page.locator('#medialibrary .mlName img').count(), 0);
+      await row(page, 'Caf\u00e9.mp3').locator('img[data-action=play]').click();
+      await waitFor(async () => (await other.number('getplaylistlength')) === 1, 'the Latin-1 file played');
+      assert.ok((await other.get('getplaylistfilename', { index: 0 })).body.equals(latin1));
+      await row(page, "<img src=x onerror=document.title=1> 100% 'odd'.mp3").locator('img[data-action=enqueue]').click();
+      await waitFor(async () => (await other.number('getplaylistlength')) === 2, 'the odd name enqueued');
+      assert.equal(await other.text('getplaylistfilename', { index: 1 }), path.join(dir, "<img src=x onerror=document.title=1> 100% 'odd'.mp3"));
+      assert.deepEqual(page.errors, []);
+      assert.equal(await page.title(), 'Lyrebox v3.0.2');
+      await page.close();
+    } finally {
+      await other.stop();
+      fs.rmSync(dir, { recursive: true, force: true });
     }
   });
 });

@@ -213,7 +213,7 @@ async function openPage(context, url, { keepCookies = false } = {}) {
     for (const part of raw.split('&')) {
       const eq = part.indexOf('=');
       if (eq > 0 && !(part.substring(0, eq) in params)) {
-        params[part.substring(0, eq)] = decodeURIComponent(part.substring(eq + 1));
+        params[part.substring(0, eq)] = decodeText(part.substring(eq + 1));
       }
     }
     requests.push({ method: r.method(), host: u.host, name: u.pathname.substring(1), params });
@@ -223,6 +223,15 @@ async function openPage(context, url, { keepCookies = false } = {}) {
   page.sent = (name) => requests.filter((r) => r.name === name);
   if (url) await page.goto(url);
   return page;
+}
+
+// Percent-decoding as UTF-8, or byte for byte where the bytes are not UTF-8.
+function decodeText(text) {
+  try {
+    return decodeURIComponent(text);
+  } catch (e) {
+    return unescape(text);
+  }
 }
 
 function screenshotPath(name) {
