@@ -70,6 +70,27 @@ describe('pages', () => {
     await page.close();
   });
 
+  it('brings a pressed window to the front, which then gets the arrow keys', async () => {
+    await browser.context.clearCookies();
+    await browser.context.addCookies([{ name: 'w_params_medialibrary', value: encodeURIComponent('374px 10px 550px 100px 0 inline'), url: player.url }]);
+    const page = await openPage(browser.context, player.url, { keepCookies: true });
+    assert.deepEqual(await box(page, 'medialibrary'), ['374px', '10px', '550px', '100px', 'block']);
+    await page.locator('#medialibrary .mlLink', { hasText: library }).click();
+    await waitFor(async () => (await page.locator('#medialibrary tr.mlRow').count()) === 4, 'the folder');
+    const level = (id) => page.$eval('#' + id, (el) => el.style.zIndex);
+    assert.equal(await level('medialibrary'), '2');
+    await page.locator('#playlist .wTitleBar').click();
+    assert.deepEqual([await level('playlist'), await level('medialibrary')], ['2', '1']);
+    await page.locator('#medialibrary .wTitleBar').click();
+    assert.deepEqual([await level('playlist'), await level('medialibrary')], ['1', '2']);
+    const scrolled = () => page.$eval('#medialibrary .wContent', (el) => el.scrollTop);
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await scrolled(), 16);
+    await page.keyboard.press('ArrowUp');
+    assert.equal(await scrolled(), 0);
+    await page.close();
+  });
+
   it('starts a play list saved as hidden hidden, without polling until shown', async () => {
     await browser.context.clearCookies();
     await browser.context.addCookies([{ name: 'w_params_playlist', value: encodeURIComponent('10px 180px 354px 400px 1 none'), url: player.url }]);
