@@ -14,6 +14,7 @@ class Console {
     this.arrowHeld = false;
     this.seekHeld = false;
     this.lengthMs = 0;
+    this.sentVolume = null;
     this.build(parent);
     document.addEventListener('keydown', (e) => this.keyDown(e));
     document.addEventListener('keyup', (e) => this.keyUp(e));
@@ -72,7 +73,16 @@ class Console {
       left: 201, top: 114, background: 'vol_slider.jpg', handle: 'vol_handle.gif',
       handleTop: 15, travel: 75, min: 0, max: 255, title: 'Volume',
       onMove: (value) => {
-        if (!this.client.busy) this.client.setVolume(value);
+        if (this.client.busy) return;
+        this.sentVolume = value;
+        this.client.setVolume(value);
+      },
+      // Movements that found the client busy were dropped; the last value still counts.
+      onRelease: (value) => {
+        if (value !== this.sentVolume) {
+          this.sentVolume = value;
+          this.client.setVolume(value);
+        }
       },
     });
   }
