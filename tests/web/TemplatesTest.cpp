@@ -17,7 +17,7 @@ struct SubstitutionCase {
 
 class SubstitutionTest : public ::testing::TestWithParam<SubstitutionCase> {};
 
-TEST_P(SubstitutionTest, ReplacesMarkersAsSpecified) {
+TEST_P(SubstitutionTest, ReplacesEachMarkerOnce) {
     const MarkerTable markers{{"A", "x"}, {"B", "<<A>>"}, {"LONG", "0123456789"}, {"", "empty-key"}, {"E", ""}};
     const SubstitutionCase& c = GetParam();
     EXPECT_EQ(substituteMarkers(c.text, markers), c.expected);
