@@ -138,7 +138,7 @@ class Player {
     const player = new Player(child, `127.0.0.1:${port}`, dir);
     await waitFor(async () => {
       if (child.exitCode !== null) throw new Error(`player exited with ${child.exitCode}`);
-      return (await player.get('getvolume')).status === 200;
+      return (await player.get('favicon.ico')).status === 200;
     }, 'the player to answer');
     return player;
   }
