@@ -1,5 +1,6 @@
 #include "api/RequestRouter.h"
 
+#include "api/AssetHandlers.h"
 #include "api/FileCommands.h"
 #include "api/LibraryHandlers.h"
 #include "api/PlayerCommands.h"
@@ -24,6 +25,7 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
       library_(std::make_unique<MediaLibrary>(settings)),
       gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)) {
     // Each subsystem enters its names here, assets first, in its own file.
+    registerAssetHandlers(*this);
     registerPlayerCommands(*this);
     registerDocuments(*this);
     registerLibraryHandlers(*this);
