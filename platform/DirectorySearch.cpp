@@ -64,9 +64,9 @@ std::optional<FindRecord> lookupPath(const std::string& path) {
     std::string trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
     auto slash = trimmed.rfind('/');
-    std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-    if (name.empty()) name = "/";
-    return recordOf(std::move(name), st);
+    // The root's name is "/" itself: the last component of every other path.
+    bool root = trimmed.size() == 1 && trimmed[0] == '/';
+    return recordOf(root || slash == std::string::npos ? trimmed : trimmed.substr(slash + 1), st);
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "plugin/Plugin.h"
 
+#include "api/PlayerGateway.h"
 #include "api/RequestRouter.h"
 #include "config/ConfigDialog.h"
 #include "config/Settings.h"
@@ -42,6 +43,9 @@ int Plugin::init() {
     std::string modulePath = platform::moduleFileNameOf(record_.hDllInstance);
     settings_ = std::make_unique<Settings>(iniPathForModule(modulePath));
     router_ = std::make_unique<RequestRouter>(record_.hwndParent, record_.hDllInstance, *settings_);
+    // Documents and batches of play-list edits reach the player in one round
+    // trip through a window of ours on this (the player's) thread.
+    router_->gateway().useWindowThreadRelay();
     server_ = std::make_unique<Server>(settings_->listenIP(), static_cast<std::uint16_t>(settings_->listenPort()));
     // Connections reach the router through the server, which closes them
     // all before quit destroys the router.

@@ -9,6 +9,16 @@ function(lyrebox_add_test)
     LYREBOX_BUILD_DIR="${CMAKE_BINARY_DIR}" LYREBOX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${T_NAME}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "GST_REGISTRY=${CMAKE_BINARY_DIR}/gst-registry.bin"
+    TEST_LIST ${T_NAME}_TESTS
+    PROPERTIES ENVIRONMENT "GST_REGISTRY=${CMAKE_BINARY_DIR}/gst-registry.bin"
     DISCOVERY_TIMEOUT 60)
+  # A list of labels does not survive gtest_discover_tests' PROPERTIES (the
+  # semicolons split it), so the labels are set by a file ctest includes after
+  # the discovered tests.
+  if(T_LABELS)
+    set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake)
+    file(WRITE ${labels_file}
+      "if(DEFINED ${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
+  endif()
 endfunction()
