@@ -13,7 +13,6 @@
 #include <memory>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,42 +36,9 @@ private:
     int fd_;
 };
 
-// sendfile cannot be told MSG_NOSIGNAL: writing to a connection the client
-// has reset raises SIGPIPE, which would end the host. While this guard lives
-// the signal stays pending on this thread instead; the destructor discards
-// the one the send caused and restores the thread's mask.
-class SigpipeGuard {
-public:
-    SigpipeGuard() {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
-    }
-    ~SigpipeGuard() {
-        if (!alreadyPending_) {
-            const timespec noWait{0, 0};
-            while (sigtimedwait(&pipe_, nullptr, &noWait) > 0) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SigpipeGuard(const SigpipeGuard&) = delete;
-    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
-
-private:
-    sigset_t pipe_;
-    sigset_t previous_;
-    bool alreadyPending_ = false;
-};
-
 // Sends count bytes from offset; stops as soon as the client has gone.
 void sendFileBytes(HttpResponse& response, int fd, std::uint64_t offset, std::uint64_t count) {
     if (platform::Socket* socket = response.socket()) {
-        const SigpipeGuard guard;
         const auto sent = socket->sendFile(fd, static_cast<std::int64_t>(offset), static_cast<std::int64_t>(count));
         // The client has gone, or the file shrank under us: the promised
         // length cannot be kept, so the connection must end here.

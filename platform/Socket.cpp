@@ -1,5 +1,8 @@
 #include "platform/Socket.h"
 
+#include <csignal>
+#include <pthread.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -77,7 +80,44 @@ long Socket::recvSome(void* buf, std::size_t size) {
     }
 }
 
+namespace {
+
+// sendfile cannot be told MSG_NOSIGNAL: writing to a connection the client
+// has reset raises SIGPIPE, which would end the host. While this guard lives
+// the signal stays pending on this thread instead; the destructor discards
+// the one the send caused and restores the thread's mask.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~SigpipeGuard() {
+        if (!alreadyPending_) {
+            const timespec noWait{0, 0};
+            while (sigtimedwait(&pipe_, nullptr, &noWait) > 0) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool alreadyPending_ = false;
+};
+
+}  // namespace
+
 std::int64_t Socket::sendFile(int fileFd, std::int64_t offset, std::int64_t count) {
+    const SigpipeGuard guard;
     std::int64_t sent = 0;
     off_t pos = static_cast<off_t>(offset);
     while (sent < count && fd_ >= 0) {
