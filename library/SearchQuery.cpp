@@ -30,7 +30,8 @@ bool nameFieldBefore(const std::string& text, std::size_t end) {
 }  // namespace
 
 std::optional<std::string> prepareQuery(const std::string& query) {
-    std::string text = query;
+    // The parser reads a C string: it ends at the first NUL, and so does this.
+    std::string text = query.substr(0, query.find('\0'));
     int depth = 0;
     bool inPhrase = false;
     for (std::size_t i = 0; i < text.size(); ++i) {

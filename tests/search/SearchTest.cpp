@@ -73,6 +73,7 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"\"(\" a", "\"(\" a"},
         {"a \\( b", "a \\( b"},
         {"(red blue", std::nullopt},
+        {std::string("(red\0)", 5), std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
         {deep, std::nullopt},
