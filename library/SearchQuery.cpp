@@ -32,22 +32,38 @@ bool nameFieldBefore(const std::string& text, std::size_t end) {
 std::optional<std::string> prepareQuery(const std::string& query) {
     // The parser reads a C string: it ends at the first NUL, and so does this.
     std::string text = query.substr(0, query.find('\0'));
+    // Phrases ("...") and ranges ([...] and {...}) are read whole by the
+    // parser's lexer, brackets and colons inside them included.
+    enum class State { Normal, Phrase, InclusiveRange, ExclusiveRange } state = State::Normal;
     int depth = 0;
-    bool inPhrase = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
+        switch (state) {
+            case State::Phrase:
+                if (c == '\\') {
+                    ++i;
+                } else if (c == '"') {
+                    state = State::Normal;
+                }
+                continue;
+            case State::InclusiveRange:
+                if (c == ']') state = State::Normal;
+                continue;
+            case State::ExclusiveRange:
+                if (c == '}') state = State::Normal;
+                continue;
+            case State::Normal:
+                break;
+        }
         if (c == '\\') {
             ++i;  // the next character is literal
-            continue;
-        }
-        if (c == '"') {
-            inPhrase = !inPhrase;
-            continue;
-        }
-        if (inPhrase) {
-            continue;
-        }
-        if (c == '(') {
+        } else if (c == '"') {
+            state = State::Phrase;
+        } else if (c == '[') {
+            state = State::InclusiveRange;
+        } else if (c == '{') {
+            state = State::ExclusiveRange;
+        } else if (c == '(') {
             if (++depth > kMaxQueryNesting) {
                 return std::nullopt;
             }
@@ -68,7 +84,8 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             }
         }
     }
-    if (depth > 0) {
+    // Unclosed, the parser fails after building clauses, and leaks them.
+    if (depth > 0 || state != State::Normal) {
         return std::nullopt;
     }
     return text;

@@ -10,8 +10,9 @@ namespace lyrebox {
 // The text the parser gets, or nothing when the query is refused unparsed.
 //
 // Refused: a "(" nested deeper than kMaxQueryNesting (the parser recurses per
-// level, and connection threads have small stacks) or one left unclosed (the
-// parser leaks the clauses it built before the error).
+// level, and connection threads have small stacks), or a "(", phrase or range
+// left unclosed (the parser leaks the clauses it built before such an error;
+// it would reject the query anyway).
 //
 // Changed, outside quoted phrases and escapes:
 // - a "-" or "+" standing alone between blanks becomes a blank, so
