@@ -67,10 +67,10 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             if (++depth > kMaxQueryNesting) {
                 return std::nullopt;
             }
-        } else if (c == ')') {
-            if (depth > 0) {
-                --depth;
-            }
+        } else if (c == ')' && depth > 0) {
+            --depth;
+        } else if (c == ')' || c == ']' || c == '}') {
+            text[i] = ' ';  // closes nothing: a separator, as in a file name
         } else if (c == '-' || c == '+') {
             const bool blankBefore = i == 0 || isBlank(text[i - 1]);
             const bool blankAfter = i + 1 == text.size() || isBlank(text[i + 1]);

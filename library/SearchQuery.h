@@ -17,6 +17,8 @@ namespace lyrebox {
 // Changed, outside quoted phrases and escapes:
 // - a "-" or "+" standing alone between blanks becomes a blank, so
 //   "Artist - Title" means both words, not "Artist without Title";
+// - a ")", "]" or "}" that closes nothing becomes a blank (the parser would
+//   reject the query, and after a group it leaks);
 // - a ":" becomes a blank, and a "name" right before it goes with it: only the
 //   "name" field is searchable, so "name:x" means x, and "AC:DC" means both
 //   words instead of the word DC in a field AC (which no index has; the parser
