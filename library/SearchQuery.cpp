@@ -2,6 +2,7 @@
 
 #include "library/SearchLimits.h"
 
+#include <cstdlib>
 #include <string_view>
 
 namespace lyrebox {
@@ -25,6 +26,19 @@ bool nameFieldBefore(const std::string& text, std::size_t end) {
     }
     const std::size_t start = end - kField.size();
     return start == 0 || (!isWordByte(text[start - 1]) && text[start - 1] != '\\');
+}
+
+// A fuzzy term ("word~0.7") needs a similarity below 1; the parser leaks the
+// term when it refuses a greater one.
+bool fuzzyOutOfRange(const std::string& text, std::size_t start) {
+    std::size_t end = start;
+    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) {
+        ++end;
+    }
+    if (end == start) {
+        return false;
+    }
+    return std::strtod(text.substr(start, end - start).c_str(), nullptr) >= 1.0;
 }
 
 }  // namespace
@@ -77,6 +91,8 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             if (blankBefore && blankAfter) {
                 text[i] = ' ';
             }
+        } else if (c == '~' && i > 0 && text[i - 1] != '"' && fuzzyOutOfRange(text, i + 1)) {
+            return std::nullopt;
         } else if (c == ':') {
             text[i] = ' ';
             if (nameFieldBefore(text, i)) {

@@ -12,7 +12,8 @@ namespace lyrebox {
 // Refused: a "(" nested deeper than kMaxQueryNesting (the parser recurses per
 // level, and connection threads have small stacks), or a "(", phrase or range
 // left unclosed (the parser leaks the clauses it built before such an error;
-// it would reject the query anyway).
+// it would reject the query anyway), or a fuzzy term with a similarity of 1
+// or more (the same).
 //
 // Changed, outside quoted phrases and escapes:
 // - a "-" or "+" standing alone between blanks becomes a blank, so

@@ -79,6 +79,9 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"(a [b TO c]) {d TO e:f}", "(a [b TO c]) {d TO e:f}"},
         {"red \"foo", std::nullopt},
         {"[a TO", std::nullopt},
+        {"beat~0.6 \"a b\"~3", "beat~0.6 \"a b\"~3"},
+        {"beat~1", std::nullopt},
+        {"beat~2.5", std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
         {deep, std::nullopt},
@@ -116,10 +119,11 @@ TEST_F(SearchTest, AtMost500Results) {
 TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
     tree.file("m/foo.mp3");
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo)"}) {
+    for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo~1", "(foo"}) {
         EXPECT_TRUE(find(query).empty()) << query;
     }
     EXPECT_EQ(find("foo").size(), 1u);
+    EXPECT_EQ(find("foo)").size(), 1u);  // a stray closing bracket separates words
 }
 
 TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
