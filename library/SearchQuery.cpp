@@ -70,6 +70,9 @@ std::optional<std::string> prepareQuery(const std::string& query) {
                 break;
         }
         if (c == '\\') {
+            if (i + 1 == text.size()) {
+                text[i] = ' ';  // escapes nothing, which the parser rejects (and leaks on)
+            }
             ++i;  // the next character is literal
         } else if (c == '"') {
             state = State::Phrase;

@@ -81,6 +81,7 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"[a TO", std::nullopt},
         {"beat~0.6 \"a b\"~3", "beat~0.6 \"a b\"~3"},
         {"beat~1", std::nullopt},
+        {"(a) b\\", "(a) b "},
         {"beat~2.5", std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
