@@ -46,9 +46,9 @@ bool fuzzyOutOfRange(const std::string& text, std::size_t start) {
 std::optional<std::string> prepareQuery(const std::string& query) {
     // The parser reads a C string: it ends at the first NUL, and so does this.
     std::string text = query.substr(0, query.find('\0'));
-    // Phrases ("...") and ranges ([...] and {...}) are read whole by the
-    // parser's lexer, brackets and colons inside them included.
-    enum class State { Normal, Phrase, InclusiveRange, ExclusiveRange } state = State::Normal;
+    // A phrase ("...") is read whole by the parser's lexer, brackets and
+    // colons inside it included.
+    enum class State { Normal, Phrase } state = State::Normal;
     int depth = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -60,12 +60,6 @@ std::optional<std::string> prepareQuery(const std::string& query) {
                     state = State::Normal;
                 }
                 continue;
-            case State::InclusiveRange:
-                if (c == ']') state = State::Normal;
-                continue;
-            case State::ExclusiveRange:
-                if (c == '}') state = State::Normal;
-                continue;
             case State::Normal:
                 break;
         }
@@ -76,17 +70,15 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             ++i;  // the next character is literal
         } else if (c == '"') {
             state = State::Phrase;
-        } else if (c == '[') {
-            state = State::InclusiveRange;
-        } else if (c == '{') {
-            state = State::ExclusiveRange;
+        } else if (c == '[' || c == ']' || c == '{' || c == '}') {
+            text[i] = ' ';  // no range queries on names: the parser leaks on bad ones
         } else if (c == '(') {
             if (++depth > kMaxQueryNesting) {
                 return std::nullopt;
             }
         } else if (c == ')' && depth > 0) {
             --depth;
-        } else if (c == ')' || c == ']' || c == '}') {
+        } else if (c == ')') {
             text[i] = ' ';  // closes nothing: a separator, as in a file name
         } else if (c == '-' || c == '+') {
             const bool blankBefore = i == 0 || isBlank(text[i - 1]);
