@@ -13,6 +13,10 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 bool isWordByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
@@ -86,7 +90,11 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             if (blankBefore && blankAfter) {
                 text[i] = ' ';
             }
-        } else if (c == '~' && i > 0 && text[i - 1] != '"' && fuzzyOutOfRange(text, i + 1)) {
+        } else if (c == '^' && !(i + 1 < text.size() && isDigit(text[i + 1]))) {
+            text[i] = ' ';  // a boost without its number, which the parser rejects (and leaks on)
+        } else if (c == '~' && (i == 0 || isBlank(text[i - 1]) || text[i - 1] == ')')) {
+            text[i] = ' ';  // follows no term or phrase: the same
+        } else if (c == '~' && text[i - 1] != '"' && fuzzyOutOfRange(text, i + 1)) {
             return std::nullopt;
         } else if (c == ':') {
             text[i] = ' ';

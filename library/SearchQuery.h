@@ -22,6 +22,8 @@ namespace lyrebox {
 //   query, and after a group it leaks);
 // - "[", "]", "{" and "}" become blanks: range queries on names are of no use,
 //   and the parser leaks on malformed ones ("[a b]");
+// - a "^" without a number after it, and a "~" after no term or phrase,
+//   become blanks (the parser would reject them, and it leaks);
 // - a ":" becomes a blank, and a "name" right before it goes with it: only the
 //   "name" field is searchable, so "name:x" means x, and "AC:DC" means both
 //   words instead of the word DC in a field AC (which no index has; the parser

@@ -82,6 +82,7 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"beat~0.6 \"a b\"~3", "beat~0.6 \"a b\"~3"},
         {"beat~1", std::nullopt},
         {"(a) b\\", "(a) b "},
+        {"(gt)^ a^2 b^x ~c (d)~", "(gt)  a^2 b x  c (d) "},
         {"beat~2.5", std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
