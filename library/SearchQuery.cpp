@@ -92,7 +92,8 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             }
         } else if (c == '^' && !(i + 1 < text.size() && isDigit(text[i + 1]))) {
             text[i] = ' ';  // a boost without its number, which the parser rejects (and leaks on)
-        } else if (c == '~' && (i == 0 || isBlank(text[i - 1]) || text[i - 1] == ')')) {
+        } else if (c == '~' && (i == 0 || !(isWordByte(text[i - 1]) || text[i - 1] == '"' || text[i - 1] == '*' ||
+                                            text[i - 1] == '?' || text[i - 1] == '.'))) {
             text[i] = ' ';  // follows no term or phrase: the same
         } else if (c == '~' && text[i - 1] != '"' && fuzzyOutOfRange(text, i + 1)) {
             return std::nullopt;

@@ -83,6 +83,7 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"beat~1", std::nullopt},
         {"(a) b\\", "(a) b "},
         {"(gt)^ a^2 b^x ~c (d)~", "(gt)  a^2 b x  c (d) "},
+        {"a~~ \"b c\"~2 d.~", "a~  \"b c\"~2 d.~"},
         {"beat~2.5", std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
