@@ -4,7 +4,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 mapfile -t wanted < <(grep -v '^\s*#' "$here/packages.txt" | grep -v '^\s*$')
 missing=()
-for p in "${wanted[@]}"; do
+for entry in "${wanted[@]}"; do
+  p=${entry%%:*}
+  if [ "$entry" != "$p" ] && command -v "${entry#*:}" >/dev/null 2>&1; then continue; fi
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
