@@ -163,4 +163,14 @@ ParsedHead parseHead(std::string_view head) {
     return parsed;
 }
 
+void appendHeaderLines(std::string& out, const HeaderMap& headers) {
+    for (const auto& [name, value] : headers) {
+        out += name;
+        out += ": ";
+        out += value;
+        out += "\r\n";
+    }
+    out += "\r\n";
+}
+
 }  // namespace lyrebox

@@ -28,6 +28,9 @@ RequestLine parseRequestLine(std::string_view line);
 // Adds header lines separated by CR LF; the first occurrence of a name wins.
 void parseHeaderLines(std::string_view lines, HeaderMap& headers);
 
+// Appends one "Name: value" line per header, in map order, then the empty line.
+void appendHeaderLines(std::string& out, const HeaderMap& headers);
+
 // Adds "&"-separated name=value pairs, percent-decoded; the first occurrence wins.
 void parseParams(std::string_view text, ParamMap& params);
 

@@ -1,6 +1,7 @@
 #include "http/HttpRequest.h"
 
 #include "http/HttpLimits.h"
+#include "http/HttpParse.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -189,13 +190,7 @@ std::size_t HttpRequest::send(platform::Socket& socket) const {
     head += ' ';
     head += protocol_;
     head += "\r\n";
-    for (const auto& [name, value] : headers_) {
-        head += name;
-        head += ": ";
-        head += value;
-        head += "\r\n";
-    }
-    head += "\r\n";
+    appendHeaderLines(head, headers_);
     head += body_;
     return socket.sendAll(head.data(), head.size());
 }

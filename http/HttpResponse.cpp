@@ -1,5 +1,7 @@
 #include "http/HttpResponse.h"
 
+#include "http/HttpParse.h"
+
 #include "http/HttpLimits.h"
 #include "platform/Socket.h"
 
@@ -39,13 +41,7 @@ std::string HttpResponse::headText() const {
     head += ' ';
     head += reason_;
     head += "\r\n";
-    for (const auto& [name, value] : headers_) {
-        head += name;
-        head += ": ";
-        head += value;
-        head += "\r\n";
-    }
-    head += "\r\n";
+    appendHeaderLines(head, headers_);
     return head;
 }
 

@@ -45,12 +45,12 @@ ByteRange parseByteRange(std::string_view header, std::uint64_t size) {
     const auto equals = header.find('=');
     if (equals == std::string_view::npos) return whole;
     if (!equalsIgnoreCase(trim(header.substr(0, equals)), "bytes")) return whole;
-    const std::string_view spec = trim(header.substr(equals + 1));
-    if (spec.find(',') != std::string_view::npos) return whole;
-    const auto dash = spec.find('-');
+    const std::string_view rangeSet = trim(header.substr(equals + 1));
+    if (rangeSet.find(',') != std::string_view::npos) return whole;
+    const auto dash = rangeSet.find('-');
     if (dash == std::string_view::npos) return whole;
-    const std::string_view firstText = trim(spec.substr(0, dash));
-    const std::string_view lastText = trim(spec.substr(dash + 1));
+    const std::string_view firstText = trim(rangeSet.substr(0, dash));
+    const std::string_view lastText = trim(rangeSet.substr(dash + 1));
 
     ByteRange range;
     if (firstText.empty()) {

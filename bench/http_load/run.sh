@@ -94,8 +94,8 @@ PY
 median() { python3 -c 'import sys, statistics; print(f"{statistics.median(float(x) for x in sys.argv[1:]):.3f}")' "$@"; }
 
 printf '%-26s %12s %9s %9s %12s %9s %9s %7s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio
-for spec in "keep-alive 16:16" "keep-alive 64:64" "new connection each 16:16:close"; do
-  name=${spec%%:*}; rest=${spec#*:}; conns=${rest%%:*}; mode=${rest#*:}
+for job in "keep-alive 16:16" "keep-alive 64:64" "new connection each 16:16:close"; do
+  name=${job%%:*}; rest=${job#*:}; conns=${rest%%:*}; mode=${rest#*:}
   opts=()
   [ "$mode" = close ] && opts=(-H "Connection: close")
   o_rps=(); o50=(); o99=(); b_rps=(); b50=(); b99=()

@@ -148,12 +148,17 @@ describe('media library', () => {
     await page.fill('.mlSearch input[name=query]', 'Alpha');
     await page.locator('.mlSearch input[type=image]').click();
     await waitFor(() => page.sent('library.js').at(-1).params.path === 'search://Alpha', 'a search');
-    await waitFor(async () => (await names(page))[0] === '..', 'the result listing');
+    // "Alpha" names the folder "Alpha Band" only.
+    await waitFor(async () => (await names(page)).join('|') === '..|Alpha Band', 'the result listing');
+    await page.fill('.mlSearch input[name=query]', 'morning');
+    await page.locator('.mlSearch input[type=image]').click();
+    await waitFor(async () => (await names(page)).join('|') === '..|01 Morning.mp3', 'a file found by a word of its name');
+    await page.fill('.mlSearch input[name=query]', 'album');
     await page.check('.mlSearch input[name=folders]');
     await page.locator('.mlSearch input[type=image]').click();
-    await waitFor(() => page.sent('library.js').at(-1).params.path === 'searchf://Alpha', 'a folder search');
-    // Whatever the index holds, a folder search lists folders only.
-    await waitFor(async () => (await names(page))[0] === '..', 'the folder result listing');
+    await waitFor(() => page.sent('library.js').at(-1).params.path === 'searchf://album', 'a folder search');
+    // "album" names the folder "First Album"; a folder search lists folders only.
+    await waitFor(async () => (await names(page)).join('|') === '..|First Album', 'the folder result listing');
     const kinds = await page.$$eval('#medialibrary tr.mlRow img:nth-child(3)', (imgs) => imgs.map((i) => i.getAttribute('src')));
     assert.ok(kinds.slice(1).every((k) => k === 'folder.gif'), kinds.join());
     await page.close();

@@ -69,10 +69,22 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"\"a:b - c\"", "\"a:b - c\""},
         {"a\\:b", "a\\:b"},
         {"((a) b)", "((a) b)"},
-        {"red ) blue", "red ) blue"},
+        {"red ) blue", "red   blue"},
+        {"(a) b] c}", "(a) b  c "},
         {"\"(\" a", "\"(\" a"},
         {"a \\( b", "a \\( b"},
         {"(red blue", std::nullopt},
+        {std::string("(red\0)", 5), std::nullopt},
+        {"(a [b TO c)]", "(a  b TO c) "},
+        {"\"[x]\" {d TO e:f}", "\"[x]\"  d TO e f "},
+        {"red \"foo", std::nullopt},
+        {"[a TO", " a TO"},
+        {"beat~0.6 \"a b\"~3", "beat~0.6 \"a b\"~3"},
+        {"beat~1", std::nullopt},
+        {"(a) b\\", "(a) b "},
+        {"(gt)^ a^2 b^x ~c (d)~", "(gt)  a^2 b x  c (d) "},
+        {"a~~ \"b c\"~2 d.~", "a~  \"b c\"~2 d.~"},
+        {"beat~2.5", std::nullopt},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
         {deep, std::nullopt},
@@ -110,10 +122,11 @@ TEST_F(SearchTest, AtMost500Results) {
 TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
     tree.file("m/foo.mp3");
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo)"}) {
+    for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo~1", "(foo"}) {
         EXPECT_TRUE(find(query).empty()) << query;
     }
     EXPECT_EQ(find("foo").size(), 1u);
+    EXPECT_EQ(find("foo)").size(), 1u);  // a stray closing bracket separates words
 }
 
 TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {

@@ -109,7 +109,7 @@ async function waitFor(check, what, timeoutMs = 20000) {
 // A running player with the plugin (or, for developing the tests without the
 // whole product, the fake of fixtures/fake_player_server.py).
 class Player {
-  static async start({ sharedDirs = [], media = [], enableML = true } = {}) {
+  static async start({ sharedDirs = [], media = [], enableML = true, index = true } = {}) {
     const dir = tempDir('lyrebox-player-');
     const port = await freePort();
     let child;
@@ -131,6 +131,9 @@ class Player {
         'Shared Dirs=' + sharedDirs.map((d) => d + ';').join(''),
         '',
       ].join('\n'), { mode: 0o600 });
+      // The index the plugin searches lies beside it; build it as Reindex would.
+      if (index && sharedDirs.length)
+        execFileSync(path.join(BUILD_DIR, 'lyrebox-index'), [plugin, ...sharedDirs], { stdio: 'inherit' });
       child = spawn(path.join(BUILD_DIR, 'lyrebox-player'), ['--headless', '--plugin', plugin, ...media],
         { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'],
           env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin') }) });
