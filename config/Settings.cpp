@@ -108,19 +108,24 @@ void Settings::load() {
     sharedDirs_.replace(splitSharedDirs(readString("Shared Dirs", kMaxSharedDirs + 1, "")));
 }
 
+// One replacement of the file for all keys: a save cut short (a crash, a
+// kill) leaves either the old settings or the new ones, never a mix.
 void Settings::save() const {
-    writeInt("autoStart", autoStart_ ? 1 : 0);
-    writeString("listenIP", formatIPv4(listenIP_));
-    writeInt("listenPort", listenPort_);
-    writeInt("timeout", timeout_);
-    writeInt("requirePassword", requirePassword_ ? 1 : 0);
-    writeString("username", username_);
-    writeString("password", password_);
-    writeInt("filterIPs", filterIPs_ ? 1 : 0);
-    writeString("Allowed IPs", escapeLineBreaks(allowedIPs_));
-    writeString("Blocked Ips", escapeLineBreaks(blockedIPs_));
-    writeInt("Enable ML", enableML_ ? 1 : 0);
-    writeString("Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot())));
+    platform::writePrivateProfileStrings(
+        kSection,
+        {{"autoStart", std::to_string(autoStart_ ? 1 : 0)},
+         {"listenIP", formatIPv4(listenIP_)},
+         {"listenPort", std::to_string(listenPort_)},
+         {"timeout", std::to_string(timeout_)},
+         {"requirePassword", std::to_string(requirePassword_ ? 1 : 0)},
+         {"username", username_},
+         {"password", password_},
+         {"filterIPs", std::to_string(filterIPs_ ? 1 : 0)},
+         {"Allowed IPs", escapeLineBreaks(allowedIPs_)},
+         {"Blocked Ips", escapeLineBreaks(blockedIPs_)},
+         {"Enable ML", std::to_string(enableML_ ? 1 : 0)},
+         {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}},
+        iniPath_);
 }
 
 }  // namespace lyrebox

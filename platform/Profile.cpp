@@ -194,17 +194,25 @@ std::string getPrivateProfileString(const std::string& section, const std::strin
 
 bool writePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
+    return writePrivateProfileStrings(section, {{key, value}}, path);
+}
+
+bool writePrivateProfileStrings(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& keyValues,
+                                const std::string& path) {
     bool existed;
     auto lines = readLines(path, existed);
-    Location at = locate(lines, section, key);
-    std::string line = key + "=" + value;
-    if (at.keyLine >= 0) {
-        lines[static_cast<std::size_t>(at.keyLine)] = line;
-    } else if (at.sectionLine >= 0) {
-        lines.insert(lines.begin() + at.sectionEnd, line);
-    } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(line);
+    for (const auto& [key, value] : keyValues) {
+        Location at = locate(lines, section, key);
+        std::string line = key + "=" + value;
+        if (at.keyLine >= 0) {
+            lines[static_cast<std::size_t>(at.keyLine)] = line;
+        } else if (at.sectionLine >= 0) {
+            lines.insert(lines.begin() + at.sectionEnd, line);
+        } else {
+            lines.push_back("[" + section + "]");
+            lines.push_back(line);
+        }
     }
     std::string text;
     for (auto& l : lines) {

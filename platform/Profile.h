@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +34,12 @@ std::string getPrivateProfileString(const std::string& section, const std::strin
 // Writes key=value; false when the file could not be written.
 bool writePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
+
+// Writes several keys of one section with one replacement of the file, so a
+// crash leaves either all of them written or none.
+bool writePrivateProfileStrings(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& keyValues,
+                                const std::string& path);
 
 namespace detail {
 // Test hook: called after the new file is written and synced, just before the

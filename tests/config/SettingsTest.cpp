@@ -1,4 +1,5 @@
 #include "config/Settings.h"
+#include "platform/Profile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -136,4 +137,26 @@ TEST(Settings, ReadersNeverSeeAHalfReplacedDirectoryList) {
     stop = true;
     reader.join();
     EXPECT_EQ(torn, 0);
+}
+
+namespace {
+int renames = 0;
+void countRename() { ++renames; }
+}  // namespace
+
+// A save cut short (a crash, kill -9) must leave the old settings or the new
+// ones: every key goes into the file in one replacement, never one at a time.
+TEST(Settings, ASaveReplacesTheFileOnce) {
+    TempDir dir;
+    Settings s(dir.write("p.ini", kSectionLine + "listenPort=1\n"));
+    s.setListenPort(2);
+    s.setUsername("u");
+    renames = 0;
+    platform::detail::setProfileBeforeRenameHook(&countRename);
+    s.save();
+    platform::detail::setProfileBeforeRenameHook(nullptr);
+    EXPECT_EQ(renames, 1);
+    Settings loaded(s.iniPath());
+    EXPECT_EQ(loaded.listenPort(), 2);
+    EXPECT_EQ(loaded.username(), "u");
 }

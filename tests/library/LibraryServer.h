@@ -65,8 +65,9 @@ class LibraryServer {
 public:
     test::FakePlayer player;
 
-    explicit LibraryServer(const std::string& iniPath)
-        : settings_(iniPath), router_(player.mainWindow(), nullptr, settings_), server_(htonl(INADDR_LOOPBACK), 0) {
+    // instance: the module whose embedded web assets the router serves (none by default).
+    explicit LibraryServer(const std::string& iniPath, platform::HINSTANCE instance = nullptr)
+        : settings_(iniPath), router_(player.mainWindow(), instance, settings_), server_(htonl(INADDR_LOOPBACK), 0) {
         server_.setDispatcher([this](HttpRequest& request, const std::string& name, ParamMap params,
                                      HttpResponse& response) { router_.handle(request, name, std::move(params), response); });
         started_ = server_.start() && server_.waitStarted();
@@ -75,6 +76,7 @@ public:
     ~LibraryServer() { server_.shutdown(); }
 
     RequestRouter& router() { return router_; }
+    Server& server() { return server_; }
     MediaLibrary& library() { return router_.library(); }
     void share(std::vector<std::string> dirs) { settings_.setSharedDirs(std::move(dirs)); }
     std::uint16_t port() const { return server_.boundPort(); }
