@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,12 +123,13 @@ std::string directoryOf(const std::string& path) {
 }
 
 // Writes the text to a temporary file beside path and renames it over path,
-// so a reader (or a crash) sees either the old file or the new one.
+// so a reader (or a crash) sees either the old file or the new one. The
+// temporary file has one fixed name, so a save cut short by a crash leaves at
+// most one stray file (owner-only, like the INI), replaced by the next save.
 bool replaceFile(const std::string& path, const std::string& text, bool existed) {
-    std::string tmpl = path + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
+    const std::string temporary = path + ".tmp";
+    const char* name = temporary.c_str();
+    int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     mode_t mode = 0600;
     struct stat st {};
@@ -143,9 +145,9 @@ bool replaceFile(const std::string& path, const std::string& text, bool existed)
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok && detail::beforeRenameHook) detail::beforeRenameHook();
-    if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+    if (ok) ok = ::rename(name, path.c_str()) == 0;
     if (!ok) {
-        ::unlink(name.data());
+        ::unlink(name);
         return false;
     }
     int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -200,6 +202,10 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
 bool writePrivateProfileStrings(const std::string& section,
                                 const std::vector<std::pair<std::string, std::string>>& keyValues,
                                 const std::string& path) {
+    // One writer at a time in this process: each write reads, changes and
+    // replaces the whole file, and shares one temporary file name.
+    static std::mutex writers;
+    std::lock_guard lock(writers);
     bool existed;
     auto lines = readLines(path, existed);
     for (const auto& [key, value] : keyValues) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,6 +80,9 @@ TEST(Profile, ASaveInterruptedBeforeItsRenameLeavesTheOldFileIntact) {
     EXPECT_EQ(TempDir::read(ini), "[S]\nk=old\n");
     ASSERT_TRUE(writePrivateProfileString("S", "k", "new", ini));
     EXPECT_EQ(readKey("S", "k", ini), "new");
+    // The next save took the place of the one cut short: no stray copy (which
+    // may hold a password) is left beside the file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(Profile, HostileFilesLoadWithoutHarm) {
