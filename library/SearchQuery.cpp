@@ -2,6 +2,7 @@
 
 #include "library/SearchLimits.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace lyrebox {
@@ -31,11 +32,19 @@ bool nameFieldBefore(const std::string& text, std::size_t end) {
 
 std::optional<std::string> prepareQuery(const std::string& query) {
     std::string text = query;
+    // The parser takes a C string and would stop at a NUL, searching for
+    // less than was asked and perhaps meeting an unclosed "(" the checks
+    // below never saw; the analyzer splits names at a NUL, so it is a blank.
+    std::replace(text.begin(), text.end(), '\0', ' ');
     int depth = 0;
     bool inPhrase = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\\') {
+            if (i + 1 == text.size()) {
+                text[i] = ' ';  // escapes nothing
+                break;
+            }
             ++i;  // the next character is literal
             continue;
         }
@@ -60,6 +69,8 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             if (blankBefore && blankAfter) {
                 text[i] = ' ';
             }
+        } else if (c == '[' || c == ']' || c == '{' || c == '}' || c == '~' || c == '^') {
+            text[i] = ' ';  // "Song [Live]" means both words, not a range
         } else if (c == ':') {
             text[i] = ' ';
             if (nameFieldBefore(text, i)) {
@@ -67,7 +78,7 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             }
         }
     }
-    if (depth > 0) {
+    if (depth > 0 || inPhrase) {
         return std::nullopt;
     }
     return text;
