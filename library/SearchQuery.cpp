@@ -2,7 +2,7 @@
 
 #include "library/SearchLimits.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <string_view>
 
 namespace lyrebox {
@@ -11,10 +11,6 @@ namespace {
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 bool isWordByte(char c) {
@@ -32,71 +28,51 @@ bool nameFieldBefore(const std::string& text, std::size_t end) {
     return start == 0 || (!isWordByte(text[start - 1]) && text[start - 1] != '\\');
 }
 
-// A fuzzy term ("word~0.7") needs a similarity below 1; the parser leaks the
-// term when it refuses a greater one.
-bool fuzzyOutOfRange(const std::string& text, std::size_t start) {
-    std::size_t end = start;
-    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) {
-        ++end;
-    }
-    if (end == start) {
-        return false;
-    }
-    return std::strtod(text.substr(start, end - start).c_str(), nullptr) >= 1.0;
-}
-
 }  // namespace
 
 std::optional<std::string> prepareQuery(const std::string& query) {
-    // The parser reads a C string: it ends at the first NUL, and so does this.
-    std::string text = query.substr(0, query.find('\0'));
-    // A phrase ("...") is read whole by the parser's lexer, brackets and
-    // colons inside it included.
-    enum class State { Normal, Phrase } state = State::Normal;
+    std::string text = query;
+    // The parser takes a C string and would stop at a NUL, searching for
+    // less than was asked and perhaps meeting an unclosed "(" the checks
+    // below never saw; the analyzer splits names at a NUL, so it is a blank.
+    std::replace(text.begin(), text.end(), '\0', ' ');
     int depth = 0;
+    bool inPhrase = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        switch (state) {
-            case State::Phrase:
-                if (c == '\\') {
-                    ++i;
-                } else if (c == '"') {
-                    state = State::Normal;
-                }
-                continue;
-            case State::Normal:
-                break;
-        }
         if (c == '\\') {
             if (i + 1 == text.size()) {
-                text[i] = ' ';  // escapes nothing, which the parser rejects (and leaks on)
+                text[i] = ' ';  // escapes nothing
+                break;
             }
             ++i;  // the next character is literal
-        } else if (c == '"') {
-            state = State::Phrase;
-        } else if (c == '[' || c == ']' || c == '{' || c == '}') {
-            text[i] = ' ';  // no range queries on names: the parser leaks on bad ones
-        } else if (c == '(') {
+            continue;
+        }
+        if (c == '"') {
+            inPhrase = !inPhrase;
+            continue;
+        }
+        if (inPhrase) {
+            continue;
+        }
+        if (c == '(') {
             if (++depth > kMaxQueryNesting) {
                 return std::nullopt;
             }
-        } else if (c == ')' && depth > 0) {
-            --depth;
         } else if (c == ')') {
-            text[i] = ' ';  // closes nothing: a separator, as in a file name
+            if (depth > 0) {
+                --depth;
+            } else {
+                text[i] = ' ';  // closes nothing: the parser would reject the query
+            }
         } else if (c == '-' || c == '+') {
             const bool blankBefore = i == 0 || isBlank(text[i - 1]);
             const bool blankAfter = i + 1 == text.size() || isBlank(text[i + 1]);
             if (blankBefore && blankAfter) {
                 text[i] = ' ';
             }
-        } else if (c == '^' && !(i + 1 < text.size() && isDigit(text[i + 1]))) {
-            text[i] = ' ';  // a boost without its number, which the parser rejects (and leaks on)
-        } else if (c == '~' && (i == 0 || !(isWordByte(text[i - 1]) || text[i - 1] == '"' || text[i - 1] == '*' ||
-                                            text[i - 1] == '?' || text[i - 1] == '.'))) {
-            text[i] = ' ';  // follows no term or phrase: the same
-        } else if (c == '~' && text[i - 1] != '"' && fuzzyOutOfRange(text, i + 1)) {
-            return std::nullopt;
+        } else if (c == '[' || c == ']' || c == '{' || c == '}' || c == '~' || c == '^') {
+            text[i] = ' ';  // "Song [Live]" means both words, not a range
         } else if (c == ':') {
             text[i] = ' ';
             if (nameFieldBefore(text, i)) {
@@ -104,8 +80,7 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             }
         }
     }
-    // Unclosed, the parser fails after building clauses, and leaks them.
-    if (depth > 0 || state != State::Normal) {
+    if (depth > 0 || inPhrase) {
         return std::nullopt;
     }
     return text;

@@ -10,24 +10,26 @@ namespace lyrebox {
 // The text the parser gets, or nothing when the query is refused unparsed.
 //
 // Refused: a "(" nested deeper than kMaxQueryNesting (the parser recurses per
-// level, and connection threads have small stacks), or a "(" or phrase left
-// unclosed (the parser leaks the clauses it built before such an error; it
-// would reject the query anyway), or a fuzzy term with a similarity of 1 or
-// more (the same).
+// level, and connection threads have small stacks), one left unclosed, or a
+// quoted phrase left open (on these syntax errors the parser leaks the
+// clauses it built before them, a group's in particular).
+//
+// Changed everywhere: a NUL byte becomes a blank (it separates words in
+// names too, and the parser would end the query there); so does a "\" at the
+// very end, which escapes nothing.
 //
 // Changed, outside quoted phrases and escapes:
 // - a "-" or "+" standing alone between blanks becomes a blank, so
 //   "Artist - Title" means both words, not "Artist without Title";
-// - a ")" that closes nothing becomes a blank (the parser would reject the
-//   query, and after a group it leaks);
-// - "[", "]", "{" and "}" become blanks: range queries on names are of no use,
-//   and the parser leaks on malformed ones ("[a b]");
-// - a "^" without a number after it, and a "~" after no term or phrase,
-//   become blanks (the parser would reject them, and it leaks);
 // - a ":" becomes a blank, and a "name" right before it goes with it: only the
 //   "name" field is searchable, so "name:x" means x, and "AC:DC" means both
 //   words instead of the word DC in a field AC (which no index has; the parser
-//   also leaks on a field with nothing valid after it).
+//   also leaks on a field with nothing valid after it);
+// - "[", "]", "{", "}", "~" and "^" become blanks, so "Song [Live]" or
+//   "Track~1" means its words: ranges, similarity and boosts are no use to a
+//   name search, and the parser leaks the query it built on every malformed
+//   one of them;
+// - a ")" that closes nothing becomes a blank.
 std::optional<std::string> prepareQuery(const std::string& query);
 
 }  // namespace lyrebox

@@ -50,6 +50,23 @@ TEST_F(SearchTest, LoneDashOrPlusBetweenBlanksSeparatesWords) {
     EXPECT_EQ(paths(find("name:title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
 }
 
+TEST_F(SearchTest, NulByteSeparatesWords) {
+    tree.file("m/Artist - Title.mp3");
+    tree.file("m/Artist - Other.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find(std::string("artist\0title", 12))),
+              std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+}
+
+TEST_F(SearchTest, BracketsAndMarksInNamesSeparateWords) {
+    tree.file("m/Song (Remix) [Live].mp3");
+    tree.file("m/Song (Remix).mp3");
+    tree.file("m/Track~1.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("Song (Remix) [Live]")), std::vector<std::string>{tree.path("m/Song (Remix) [Live].mp3")});
+    EXPECT_EQ(paths(find("Track~1")), std::vector<std::string>{tree.path("m/Track~1.mp3")});
+}
+
 TEST(PrepareQuery, SignsFieldsAndBrackets) {
     const std::string deep = std::string(33, '(') + "a" + std::string(33, ')');
     const std::string deepest = std::string(32, '(') + "a" + std::string(32, ')');
@@ -79,15 +96,34 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         {"\"[x]\" {d TO e:f}", "\"[x]\"  d TO e f "},
         {"red \"foo", std::nullopt},
         {"[a TO", " a TO"},
-        {"beat~0.6 \"a b\"~3", "beat~0.6 \"a b\"~3"},
-        {"beat~1", std::nullopt},
+        {"beat~0.6 \"a b\"~3", "beat 0.6 \"a b\" 3"},
+        {"beat~1", "beat 1"},
         {"(a) b\\", "(a) b "},
-        {"(gt)^ a^2 b^x ~c (d)~", "(gt)  a^2 b x  c (d) "},
-        {"a~~ \"b c\"~2 d.~", "a~  \"b c\"~2 d.~"},
-        {"beat~2.5", std::nullopt},
+        {"(gt)^ a^2 b^x ~c (d)~", "(gt)  a 2 b x  c (d) "},
+        {"a~~ \"b c\"~2 d.~", "a   \"b c\" 2 d. "},
+        {"beat~2.5", "beat 2.5"},
         {"x:(a b", std::nullopt},
         {deepest, deepest},
         {deep, std::nullopt},
+        // A NUL is a blank, also where the parser would have ended the query
+        // before a bracket was closed.
+        {std::string("(a\0b)", 5), "(a b)"},
+        {std::string("(red\0blue)", 10), "(red blue)"},
+        {std::string("\"a\0b\"", 5), "\"a b\""},
+        // Range, similarity and boost marks are blanks outside phrases; each
+        // of these made the parser fail and leak the group before it.
+        {"x (Remix)]", "x (Remix) "},
+        {"Song (Remix) [Live]", "Song (Remix)  Live "},
+        {"(Rem[ii) x]", "(Rem ii) x "},
+        {"{a TO b}", " a TO b "},
+        {"(a)^x", "(a) x"},
+        {"a~1", "a 1"},
+        {"\"a b\"~2", "\"a b\" 2"},
+        {"\"[a]~^\"", "\"[a]~^\""},
+        {"a\\~", "a\\~"},
+        // An escape with nothing after it is dropped; an open phrase is refused.
+        {"(a) \\", "(a)  "},
+        {"(a) \"b", std::nullopt},
     };
     for (const auto& [query, expected] : cases) {
         EXPECT_EQ(prepareQuery(query), expected) << query;
