@@ -11,6 +11,7 @@
 #include "http/HttpResponse.h"
 #include "http/Server.h"
 #include "platform/Socket.h"
+#include "tests/support/RawHttp.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -24,21 +25,6 @@
 #include <string>
 
 namespace lyrebox::test {
-
-struct RawResponse {
-    std::string head;  // status line and headers, up to the empty line
-    std::string body;
-    int status = 0;
-
-    // The value of a header, "" when absent.
-    std::string header(const std::string& name) const {
-        const std::string key = "\r\n" + name + ": ";
-        const auto at = head.find(key);
-        if (at == std::string::npos) return {};
-        const auto start = at + key.size();
-        return head.substr(start, head.find("\r\n", start) - start);
-    }
-};
 
 class ApiServer {
 public:
@@ -85,7 +71,7 @@ public:
         EXPECT_TRUE(socket.valid());
         socket.setRecvTimeout(std::chrono::seconds(30));
         socket.sendAll(rawRequest.data(), rawRequest.size());
-        return readResponse(socket);
+        return readRawResponse(socket);
     }
 
     RawResponse get(const std::string& target) {
@@ -100,32 +86,6 @@ public:
     }
 
 private:
-    static RawResponse readResponse(platform::Socket& socket) {
-        std::string data;
-        char buffer[16384];
-        RawResponse response;
-        std::size_t headEnd = std::string::npos;
-        std::size_t need = std::string::npos;
-        for (;;) {
-            if (headEnd == std::string::npos) {
-                headEnd = data.find("\r\n\r\n");
-                if (headEnd != std::string::npos) {
-                    response.head = data.substr(0, headEnd + 2);
-                    const std::string length = response.header("Content-Length");
-                    if (!length.empty()) need = headEnd + 4 + std::stoul(length);
-                }
-            }
-            if (need != std::string::npos && data.size() >= need) break;
-            const long n = socket.recvSome(buffer, sizeof buffer);
-            if (n <= 0) break;
-            data.append(buffer, static_cast<std::size_t>(n));
-        }
-        if (headEnd == std::string::npos) return response;
-        response.body = data.substr(headEnd + 4, need == std::string::npos ? std::string::npos : need - headEnd - 4);
-        if (response.head.size() > 12) response.status = std::atoi(response.head.c_str() + 9);
-        return response;
-    }
-
     OnPlayerThread onPlayerThread_;
     std::filesystem::path iniPath_;
     Settings settings_;

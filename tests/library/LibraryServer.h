@@ -11,6 +11,7 @@
 #include "library/LibraryText.h"
 #include "library/MediaLibrary.h"
 #include "platform/Socket.h"
+#include "tests/support/RawHttp.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -20,46 +21,9 @@
 
 namespace lyrebox::libtest {
 
-struct Response {
-    std::string head;  // status line and headers, up to the empty line
-    std::string body;
-    int status = 0;
+using Response = test::RawResponse;
 
-    std::string header(const std::string& name) const {
-        const std::string key = "\r\n" + name + ": ";
-        const auto at = head.find(key);
-        if (at == std::string::npos) return {};
-        const auto start = at + key.size();
-        return head.substr(start, head.find("\r\n", start) - start);
-    }
-};
-
-// Reads one answer: the head, then Content-Length bytes (or up to the end).
-inline Response readResponse(platform::Socket& socket) {
-    std::string data;
-    char buffer[65536];
-    Response response;
-    std::size_t headEnd = std::string::npos;
-    std::size_t need = std::string::npos;
-    for (;;) {
-        if (headEnd == std::string::npos) {
-            headEnd = data.find("\r\n\r\n");
-            if (headEnd != std::string::npos) {
-                response.head = data.substr(0, headEnd + 2);
-                const std::string length = response.header("Content-Length");
-                if (!length.empty()) need = headEnd + 4 + std::stoull(length);
-            }
-        }
-        if (need != std::string::npos && data.size() >= need) break;
-        const long n = socket.recvSome(buffer, sizeof buffer);
-        if (n <= 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    if (headEnd == std::string::npos) return response;
-    response.body = data.substr(headEnd + 4, need == std::string::npos ? std::string::npos : need - headEnd - 4);
-    if (response.head.size() > 12) response.status = std::atoi(response.head.c_str() + 9);
-    return response;
-}
+inline Response readResponse(platform::Socket& socket) { return test::readRawResponse(socket); }
 
 class LibraryServer {
 public:
