@@ -123,6 +123,7 @@ describe('other sites', () => {
   });
 
   it('browses a second server through the connect form under the policy', async () => {
+    await player.get('clearplaylist');
     const other = await Player.start({ sharedDirs: [library] });
     try {
       const page = await openPage(browser.context, player.url);
