@@ -46,19 +46,22 @@ void enqueueList(RequestRouter& router, const std::string& list) {
 }  // namespace
 
 void registerFileCommands(RequestRouter& router) {
-    router.addHandler("enqueuefile", [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
+    router.addHandler("enqueuefile", Access::ChangesPlayer,
+                      [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
         std::lock_guard guard(router.playlistLock());
         const PlaylistEntry entry{paramOf(params, "filename"), paramOf(params, "title"), 0};
         answer(response, router.library().isAllowedPath(entry.fileName) && router.gateway().enqueueExpanded(entry));
     });
-    router.addHandler("insertfile", [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
+    router.addHandler("insertfile", Access::ChangesPlayer,
+                      [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
         std::lock_guard guard(router.playlistLock());
         const PlaylistEntry entry{paramOf(params, "filename"), paramOf(params, "title"), 0};
         const int index = parseDecimal(paramOf(params, "index"));
         answer(response,
                router.library().isAllowedPath(entry.fileName) && router.gateway().insertExpanded(entry, index));
     });
-    router.addHandler("playfile", [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
+    router.addHandler("playfile", Access::ChangesPlayer,
+                      [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
         std::lock_guard guard(router.playlistLock());
         const PlaylistEntry entry{paramOf(params, "filename"), paramOf(params, "title"), 0};
         bool ok = false;
@@ -71,14 +74,14 @@ void registerFileCommands(RequestRouter& router) {
         }
         answer(response, ok);
     });
-    router.addHandler("enqueueplaylist",
+    router.addHandler("enqueueplaylist", Access::ChangesPlayer,
                       [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
                           std::lock_guard guard(router.playlistLock());
                           enqueueList(router, paramOf(params, "playlist"));
                           answer(response, true);
                       });
     // Clears, adds the list and answers as "enqueueplaylist" does, then plays.
-    router.addHandler("playplaylist",
+    router.addHandler("playplaylist", Access::ChangesPlayer,
                       [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
                           std::lock_guard guard(router.playlistLock());
                           router.gateway().clearPlaylist();

@@ -6,15 +6,16 @@
 namespace lyrebox {
 
 void registerLibraryHandlers(RequestRouter& router) {
-    router.addHandler("library.js", [&router](HttpRequest& request, const std::string&, ParamMap params,
+    router.addHandler("library.js", Access::ReadOnly,
+                      [&router](HttpRequest& request, const std::string&, ParamMap params,
                                               HttpResponse& response) {
         router.library().browse(request, params, response);
     });
-    router.addHandler("download", [&router](HttpRequest& request, const std::string&, ParamMap params,
+    router.addHandler("download", Access::ReadOnly, [&router](HttpRequest& request, const std::string&, ParamMap params,
                                             HttpResponse& response) {
         router.library().download(request, params, response);
     });
-    router.addHandler("stream", [&router](HttpRequest& request, const std::string&, ParamMap params,
+    router.addHandler("stream", Access::ReadOnly, [&router](HttpRequest& request, const std::string&, ParamMap params,
                                           HttpResponse& response) {
         router.library().stream(request, params, response);
     });

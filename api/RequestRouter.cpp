@@ -8,6 +8,7 @@
 #include "api/StatusDocuments.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
+#include "http/RequestSite.h"
 #include "library/MediaLibrary.h"
 
 #include <ctime>
@@ -34,13 +35,20 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
 
 RequestRouter::~RequestRouter() = default;
 
-void RequestRouter::addHandler(const std::string& name, Handler handler) {
-    handlers_[name] = std::move(handler);
+void RequestRouter::addHandler(const std::string& name, Access access, Handler handler) {
+    routes_.insert_or_assign(name, Route{std::move(handler), access, AnswerKind::Other});
 }
 
 void RequestRouter::addAsset(const std::string& name, AssetRef asset, Handler handler) {
     assets_.insert_or_assign(name, asset);
-    handlers_[name] = std::move(handler);
+    const AnswerKind kind = name.find('.') == std::string::npos ? AnswerKind::Page : AnswerKind::Other;
+    routes_.insert_or_assign(name, Route{std::move(handler), Access::ReadOnly, kind});
+}
+
+std::optional<Access> RequestRouter::accessOf(const std::string& name) const {
+    const auto it = routes_.find(name);
+    if (it == routes_.end()) return std::nullopt;
+    return it->second.access;
 }
 
 std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const {
@@ -51,27 +59,35 @@ std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const 
 
 void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamMap params,
                            HttpResponse& response) {
-    auto it = handlers_.find(name);
-    if (it == handlers_.end()) {
+    auto it = routes_.find(name);
+    if (it == routes_.end()) {
         response.setStatus(404, "Not found");
         response.setBody("<h1>404 Not Found</h1>");
         response.send();
         return;
     }
-    setRoutingHeaders(name, response, static_cast<std::int64_t>(std::time(nullptr)));
-    it->second(request, name, std::move(params), response);
+    const Route& route = it->second;
+    if (route.access == Access::ChangesPlayer && isCrossOriginRequest(request.headers())) {
+        response.setStatus(403, "Forbidden");
+        response.setHeader("Content-Type", kPlainTextType);
+        response.setBody("Refused: this request comes from another site.\n");
+        response.send();
+        return;
+    }
+    setRoutingHeaders(name, response, static_cast<std::int64_t>(std::time(nullptr)), route.kind);
+    route.handler(request, name, std::move(params), response);
 }
 
-void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now) {
+void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now, AnswerKind kind) {
     response.setHeader("Cache-Control", "no-cache, must-revalidate");
     response.setHeader("Expires", "-1");
-    std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return;
-    const auto& types = contentTypes();
-    auto type = types.find(name.substr(dot + 1));
-    if (type == types.end()) return;
-    response.setHeader("Content-Type", type->second);
-    if (type->second.compare(0, type->second.find('/'), "image") == 0) {
+    const std::string type = routedContentType(name, kind);
+    response.setHeader("Content-Type", type);
+    if (kind == AnswerKind::Page) {
+        response.setHeader("Content-Security-Policy", kPageContentSecurityPolicy);
+        response.setHeader("Referrer-Policy", "no-referrer");
+    }
+    if (type.compare(0, type.find('/'), "image") == 0) {
         response.setHeader("Expires", formatHttpDate(now + kImageLifetime));
         response.setHeader("Cache-Control", "max-age=30");
         response.setHeader("Last-Modified", formatHttpDate(0));

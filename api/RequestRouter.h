@@ -1,5 +1,6 @@
-// Maps request names to embedded assets and handlers, sets the caching and
-// content-type headers, and owns what the handlers share.
+// Maps request names to embedded assets and handlers, sets the caching,
+// content-type and page headers, refuses requests from other sites to names
+// that change the player, and owns what the handlers share.
 //
 // Created and destroyed on the window thread (plugin init and quit); the
 // name tables are filled by the constructor and read-only afterwards, so
@@ -8,6 +9,7 @@
 // guarded by it.
 #pragma once
 
+#include "http/ContentTypes.h"
 #include "http/HttpParse.h"
 #include "platform/Types.h"
 
@@ -32,6 +34,13 @@ class Settings;
 using Handler = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
                                    HttpResponse& response)>;
 
+// What a name does, as its registration must say. Names that change the
+// player or its play list are refused to requests a browser marks as coming
+// from another site; read-only names stay open to every page (another
+// server's library page loads "library.js" as a script, media players fetch
+// downloads and stream lists).
+enum class Access { ReadOnly, ChangesPlayer };
+
 // An embedded resource: id and type ("#23" for HTML, "GIF", "JPEG", "ICO").
 struct AssetRef {
     std::uint16_t id;
@@ -54,13 +63,16 @@ public:
     std::recursive_mutex& playlistLock() { return playlistLock_; }
     std::map<std::string, bool>& servedPlaylistIds() { return servedPlaylistIds_; }
     std::optional<AssetRef> findAsset(const std::string& name) const;
-    bool hasHandler(const std::string& name) const { return handlers_.count(name) != 0; }
+    bool hasHandler(const std::string& name) const { return routes_.count(name) != 0; }
+    // The registered access of a name; nothing for an unknown name.
+    std::optional<Access> accessOf(const std::string& name) const;
     PlayerGateway& gateway() { return *gateway_; }
     MediaLibrary& library() { return *library_; }
 
     // Only while the tables are being filled (the constructor and the
     // registration functions it calls).
-    void addHandler(const std::string& name, Handler handler);
+    void addHandler(const std::string& name, Access access, Handler handler);
+    // Assets are read-only; one without an extension is a page of the app.
     void addAsset(const std::string& name, AssetRef asset, Handler handler);
 
 private:
@@ -70,14 +82,27 @@ private:
     std::recursive_mutex playlistLock_;
     std::map<std::string, bool> servedPlaylistIds_;
     std::map<std::string, AssetRef> assets_;
-    std::map<std::string, Handler> handlers_;
+    struct Route {
+        Handler handler;
+        Access access;
+        AnswerKind kind;
+    };
+    std::map<std::string, Route> routes_;
     // The library first: the gateway holds a reference to it.
     std::unique_ptr<MediaLibrary> library_;
     std::unique_ptr<PlayerGateway> gateway_;
 };
 
 // The caching and content-type headers of a routed name, with now in
-// seconds since 1970 (images expire thirty days later).
-void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now);
+// seconds since 1970 (images expire thirty days later); pages also get the
+// headers that keep them out of other sites' frames and keep their
+// addresses (which may carry credentials) out of Referer headers.
+void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now,
+                       AnswerKind kind = AnswerKind::Other);
+
+// The policy of the app's pages. Scripts stay unrestricted: the library page
+// loads another server's listing through a script element.
+inline constexpr const char* kPageContentSecurityPolicy =
+    "frame-ancestors 'self'; object-src 'none'; base-uri 'self'; form-action 'self'";
 
 }  // namespace lyrebox

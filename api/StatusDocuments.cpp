@@ -58,11 +58,11 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
 }  // namespace
 
 void registerDocuments(RequestRouter& router) {
-    router.addHandler("consolestatus.xml",
+    router.addHandler("consolestatus.xml", Access::ReadOnly,
                       [&router](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
                           consoleStatus(router, response);
                       });
-    router.addHandler("playlist.xml",
+    router.addHandler("playlist.xml", Access::ReadOnly,
                       [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
                           playlist(router, params, response);
                       });

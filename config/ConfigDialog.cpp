@@ -114,6 +114,7 @@ void ConfigDialog::startServer() {
     server_.setFilterIPs(settings_.filterIPs());
     server_.setAllowedIPs(settings_.allowedIPs());
     server_.setBlockedIPs(settings_.blockedIPs());
+    server_.setServerNames(settings_.serverNames());
     // A port the socket layer cannot express is not cut to 16 bits (which
     // would listen somewhere else): the start fails like a failed bind.
     std::int32_t port = settings_.listenPort();

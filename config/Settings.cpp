@@ -104,6 +104,7 @@ void Settings::load() {
     filterIPs_ = readInt("filterIPs", 0) != 0;
     allowedIPs_ = unescapeLineBreaks(readString("Allowed IPs", kMaxIPList + 1, kDefaultAllowedIPs));
     blockedIPs_ = unescapeLineBreaks(readString("Blocked IPs", kMaxIPList + 1, ""));
+    serverNames_ = readString("Server Names", kMaxServerNames + 1, "");
     enableML_ = readInt("Enable ML", 1) != 0;
     sharedDirs_.replace(splitSharedDirs(readString("Shared Dirs", kMaxSharedDirs + 1, "")));
 }
@@ -111,21 +112,24 @@ void Settings::load() {
 // One replacement of the file for all keys: a save cut short (a crash, a
 // kill) leaves either the old settings or the new ones, never a mix.
 void Settings::save() const {
-    platform::writePrivateProfileStrings(
-        kSection,
-        {{"autoStart", std::to_string(autoStart_ ? 1 : 0)},
-         {"listenIP", formatIPv4(listenIP_)},
-         {"listenPort", std::to_string(listenPort_)},
-         {"timeout", std::to_string(timeout_)},
-         {"requirePassword", std::to_string(requirePassword_ ? 1 : 0)},
-         {"username", username_},
-         {"password", password_},
-         {"filterIPs", std::to_string(filterIPs_ ? 1 : 0)},
-         {"Allowed IPs", escapeLineBreaks(allowedIPs_)},
-         {"Blocked Ips", escapeLineBreaks(blockedIPs_)},
-         {"Enable ML", std::to_string(enableML_ ? 1 : 0)},
-         {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}},
-        iniPath_);
+    std::vector<std::pair<std::string, std::string>> keys = {
+        {"autoStart", std::to_string(autoStart_ ? 1 : 0)},
+        {"listenIP", formatIPv4(listenIP_)},
+        {"listenPort", std::to_string(listenPort_)},
+        {"timeout", std::to_string(timeout_)},
+        {"requirePassword", std::to_string(requirePassword_ ? 1 : 0)},
+        {"username", username_},
+        {"password", password_},
+        {"filterIPs", std::to_string(filterIPs_ ? 1 : 0)},
+        {"Allowed IPs", escapeLineBreaks(allowedIPs_)},
+        {"Blocked Ips", escapeLineBreaks(blockedIPs_)},
+        {"Enable ML", std::to_string(enableML_ ? 1 : 0)},
+        {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}};
+    // The optional key is written once it has a value (or had one, so that
+    // emptying it sticks); files of users who never set it stay as they were.
+    if (!serverNames_.empty() || !readString("Server Names", 2, "").empty())
+        keys.emplace_back("Server Names", escapeLineBreaks(serverNames_));
+    platform::writePrivateProfileStrings(kSection, keys, iniPath_);
 }
 
 }  // namespace lyrebox

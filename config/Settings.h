@@ -22,6 +22,7 @@ public:
     static constexpr std::size_t kMaxCredential = 32;
     static constexpr std::size_t kMaxIPList = 4095;
     static constexpr std::size_t kMaxSharedDirs = 266239;
+    static constexpr std::size_t kMaxServerNames = 4095;
 
     explicit Settings(const std::string& iniPath);
     Settings(const Settings&) = delete;
@@ -53,6 +54,10 @@ public:
     void setAllowedIPs(const std::string& text) { allowedIPs_ = text; }
     const std::string& blockedIPs() const { return blockedIPs_; }
     void setBlockedIPs(const std::string& text) { blockedIPs_ = text; }
+    // Extra DNS names the server answers to, ';'-separated (besides its
+    // addresses, "localhost" and the machine's own name).
+    const std::string& serverNames() const { return serverNames_; }
+    void setServerNames(const std::string& text) { serverNames_ = text; }
     bool enableML() const { return enableML_; }
     void setEnableML(bool on) { enableML_ = on; }
 
@@ -79,6 +84,7 @@ private:
     bool filterIPs_ = false;
     std::string allowedIPs_;
     std::string blockedIPs_;
+    std::string serverNames_;
     bool enableML_ = true;
     SharedDirList sharedDirs_;
 };

@@ -29,4 +29,13 @@ inline constexpr std::chrono::milliseconds kAcceptBackoff{100};
 
 inline constexpr const char* kAuthRealm = "Tunelet";
 
+// Password guessing: this many wrong credentials from one address within
+// the window lock that address out for the lock-out time, whatever it sends.
+inline constexpr std::size_t kMaxFailedLogins = 10;
+inline constexpr std::chrono::seconds kFailedLoginWindow{60};
+inline constexpr std::chrono::seconds kLoginLockout{60};
+// Addresses whose failures are remembered; the one seen longest ago makes
+// room for a new one.
+inline constexpr std::size_t kMaxTrackedLoginAddresses = 1024;
+
 }  // namespace lyrebox::http

@@ -131,14 +131,4 @@ std::string formatHttpDate(std::int64_t secondsSince1970) {
     return text;
 }
 
-const std::map<std::string, std::string>& contentTypes() {
-    // Built on first use (the server's constructor calls this before any
-    // connection exists), immutable afterwards.
-    static const std::map<std::string, std::string> table = {
-        {"jpg", "image/jpeg"}, {"gif", "image/gif"},  {"css", "text/css"},       {"xml", "text/xml"},
-        {"js", "text/javascript"}, {"mp3", "audio/mpeg"}, {"m3u", "audio/x-mpegurl"}, {"ico", "image/x-icon"},
-    };
-    return table;
-}
-
 }  // namespace lyrebox

@@ -1,10 +1,11 @@
 // The answer to one request under construction, and the shared pieces of
-// the HTTP layer's output: dates and the content-type table.
+// the HTTP layer's output: dates (content types: ContentTypes.h).
 //
 // A connection thread creates one per request and either sends it itself or
 // hands it to the router, whose handler sends it. One thread uses it.
 #pragma once
 
+#include "http/ContentTypes.h"
 #include "http/HttpParse.h"
 
 #include <cstddef>
@@ -64,9 +65,5 @@ private:
 
 // RFC 1123 date as HTTP uses it, e.g. "Thu, 01 Jan 1970 00:00:00 GMT".
 std::string formatHttpDate(std::int64_t secondsSince1970);
-
-// Extension (without the dot, case-sensitive) to MIME type. Filled once,
-// before any connection exists; read-only afterwards.
-const std::map<std::string, std::string>& contentTypes();
 
 }  // namespace lyrebox

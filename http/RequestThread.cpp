@@ -36,11 +36,15 @@ void RequestThread::serve() {
         request.read(socket_);
         if (request.status() == -1) return;
         HttpResponse response(&socket_);
-        if (request.status() != 500 && server_.access_.requirePassword())
+        // Every answer, errors included: a browser must never guess a type.
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        if (request.status() == 0) screen(request, response);
+        else if (request.status() != 500 && server_.access_.requirePassword())
             authenticate(request, response, server_.access_);
         const bool clientCloses = request.header("Connection") == "close";
         const int status = request.status();
-        if (clientCloses || status == 500 || status == 401 || status == 413 || status == 431)
+        if (clientCloses || status == 500 || status == 401 || status == 413 || status == 421 || status == 429 ||
+            status == 431)
             response.setHeader("Connection", "close");
         answer(request, response);
         if (clientCloses || request.status() != 0) {
@@ -48,6 +52,38 @@ void RequestThread::serve() {
             return;
         }
     }
+}
+
+namespace {
+
+void refuse(HttpRequest& request, HttpResponse& response, int status, const char* reason, const char* text) {
+    request.setStatus(status, reason);
+    response.setHeader("Content-Type", kPlainTextType);
+    response.setBody(text);
+}
+
+// Wrong credentials count as a guess; a request that carries none (a
+// browser's first request, before it asks the user) does not.
+bool carriesCredentials(const HttpRequest& request) {
+    return !request.header("Authorization").empty() || !request.param("auth").empty();
+}
+
+}  // namespace
+
+void RequestThread::screen(HttpRequest& request, HttpResponse& response) {
+    if (!server_.hosts_.admits(findHeader(request.headers(), "Host"))) {
+        refuse(request, response, 421, "Misdirected Request",
+               "This server does not answer to that host name (see the Server Names setting).\n");
+        return;
+    }
+    if (!server_.access_.requirePassword()) return;
+    if (const auto wait = server_.loginThrottle_.lockedOutFor(peer_); wait.count() > 0) {
+        response.setHeader("Retry-After", std::to_string(wait.count()));
+        refuse(request, response, 429, "Too Many Requests", "Too many failed logins from this address; try later.\n");
+        return;
+    }
+    if (!authenticate(request, response, server_.access_) && carriesCredentials(request))
+        server_.loginThrottle_.recordFailure(peer_);
 }
 
 void RequestThread::answer(HttpRequest& request, HttpResponse& response) {

@@ -31,6 +31,10 @@ protected:
 
 private:
     void serve();
+    // The checks before a request reaches its handler: the Host name, the
+    // lock-out of an address that guessed too often, the credential. A
+    // refused request leaves with its status set and the answer's body filled.
+    void screen(HttpRequest& request, HttpResponse& response);
     void answer(HttpRequest& request, HttpResponse& response);
     // Lets an error answer reach the client before the close, when request
     // bytes are still unread (a close with unread bytes resets the connection).

@@ -11,6 +11,8 @@
 
 #include "http/AccessControl.h"
 #include "http/HttpParse.h"
+#include "http/LoginThrottle.h"
+#include "http/RequestSite.h"
 #include "http/Thread.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
@@ -63,6 +65,11 @@ public:
     void setFilterIPs(bool on) { access_.setFilterIPs(on); }
     void setAllowedIPs(const std::string& text) { access_.setAllowedIPs(text); }
     void setBlockedIPs(const std::string& text) { access_.setBlockedIPs(text); }
+    // Refuse (421) requests whose Host names another machine; the user's
+    // own extra names come from the "Server Names" setting. Off until the
+    // owner of the server turns it on (the plugin always does).
+    void setCheckHostNames(bool on) { hosts_.enable(on); }
+    void setServerNames(const std::string& text) { hosts_.setServerNames(text); }
     bool checkCredentials(const std::string& token) const { return access_.checkCredentials(token); }
     bool isAddressAllowed(const std::string& address) const { return access_.isAddressAllowed(address); }
     const AccessSettings& access() const { return access_; }
@@ -99,6 +106,8 @@ private:
     std::atomic<long long> headTimeout_;
     Dispatcher dispatcher_;
     AccessSettings access_;
+    HostAllowList hosts_;
+    LoginThrottle loginThrottle_;
     platform::WakeSignal stop_;
     platform::Socket listening_;  // listener thread only
 

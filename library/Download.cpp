@@ -78,12 +78,7 @@ void MediaLibrary::download(HttpRequest& request, const ParamMap& params, HttpRe
         answerNotFound(response);
         return;
     }
-    const auto dot = path.rfind('.');
-    if (dot != std::string::npos) {
-        const auto& types = contentTypes();
-        const auto type = types.find(path.substr(dot + 1));
-        if (type != types.end()) response.setHeader("Content-Type", type->second);
-    }
+    response.setHeader("Content-Type", downloadContentType(path));
     // Non-blocking, so a FIFO given a music name cannot hold the thread; only
     // regular files are served.
     const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

@@ -58,6 +58,9 @@ int Plugin::init() {
     server_->setFilterIPs(settings_->filterIPs());
     server_->setAllowedIPs(settings_->allowedIPs());
     server_->setBlockedIPs(settings_->blockedIPs());
+    // Against DNS rebinding: only names of this machine reach the handlers.
+    server_->setServerNames(settings_->serverNames());
+    server_->setCheckHostNames(true);
     if (settings_->autoStart()) server_->start();
     savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
     return 0;

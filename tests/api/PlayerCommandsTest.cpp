@@ -33,7 +33,7 @@ TEST_F(PlayerCommandsTest, AnswersArePlainTextWithTheRoutersHeaders) {
     const auto response = server.get("/getvolume");
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.body, "100");
-    EXPECT_EQ(response.header("Content-Type"), "text/html");
+    EXPECT_EQ(response.header("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_EQ(response.header("Content-Length"), "3");
     EXPECT_EQ(response.header("Cache-Control"), "no-cache, must-revalidate");
     EXPECT_EQ(response.header("Expires"), "-1");

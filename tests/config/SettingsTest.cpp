@@ -160,3 +160,17 @@ TEST(Settings, ASaveReplacesTheFileOnce) {
     EXPECT_EQ(loaded.listenPort(), 2);
     EXPECT_EQ(loaded.username(), "u");
 }
+
+TEST(Settings, ServerNamesLoadSaveAndAnEmptiedValueSticks) {
+    TempDir dir;
+    auto ini = dir.write("p.ini", kSectionLine + "Server Names=music.home.arpa;box\n");
+    Settings s(ini);
+    EXPECT_EQ(s.serverNames(), "music.home.arpa;box");
+    s.setServerNames("player.example");
+    s.save();
+    EXPECT_EQ(Settings(ini).serverNames(), "player.example");
+    s.setServerNames("");
+    s.save();
+    EXPECT_EQ(Settings(ini).serverNames(), "") << "the old names do not come back";
+    EXPECT_EQ(Settings(dir.file("absent.ini")).serverNames(), "");
+}

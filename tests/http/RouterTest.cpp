@@ -16,7 +16,8 @@ class RouterTest : public ::testing::Test {
 protected:
     RouterTest() : settings_(std::string(LYREBOX_BUILD_DIR) + "/router-test-absent.ini"), router_(nullptr, nullptr, settings_) {
         for (const char* name : {"", "play", "playlist.xml", "console.gif", "logo.jpg", "app.css", "x.unknown"}) {
-            router_.addHandler(name, [this](HttpRequest&, const std::string& n, ParamMap params, HttpResponse& r) {
+            const Access access = std::string(name) == "play" ? Access::ChangesPlayer : Access::ReadOnly;
+            router_.addHandler(name, access, [this](HttpRequest&, const std::string& n, ParamMap params, HttpResponse& r) {
                 called_ = n;
                 params_ = std::move(params);
                 r.setBody("ok");
@@ -63,9 +64,11 @@ TEST_F(RouterTest, NamesAreCaseSensitive) {
     EXPECT_EQ(called_, "");
 }
 
-TEST_F(RouterTest, CommandKeepsHtmlWithNoCacheHeaders) {
+// Commands answer plain text: a text a client stored must never come back
+// as a page of this origin.
+TEST_F(RouterTest, CommandIsPlainTextWithNoCacheHeaders) {
     auto answer = route("play");
-    EXPECT_EQ(answer.header("Content-Type"), "text/html");
+    EXPECT_EQ(answer.header("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_EQ(answer.header("Cache-Control"), "no-cache, must-revalidate");
     EXPECT_EQ(answer.header("Expires"), "-1");
     EXPECT_FALSE(answer.hasHeader("Last-Modified"));
@@ -77,7 +80,7 @@ TEST_F(RouterTest, DocumentsAndStyleSheetsGetTheirType) {
     EXPECT_EQ(answer.header("Cache-Control"), "no-cache, must-revalidate");
     EXPECT_EQ(answer.header("Expires"), "-1");
     EXPECT_EQ(route("app.css").header("Content-Type"), "text/css");
-    EXPECT_EQ(route("x.unknown").header("Content-Type"), "text/html");
+    EXPECT_EQ(route("x.unknown").header("Content-Type"), "text/plain; charset=utf-8");
 }
 
 TEST_F(RouterTest, ImagesGetShortCachingHeaders) {
