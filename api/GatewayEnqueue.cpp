@@ -4,7 +4,9 @@
 
 #include "http/HttpRequest.h"
 #include "library/MediaLibrary.h"
+#include "plugin/PlaylistLimits.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -32,13 +34,32 @@ PlaylistEntry entryFor(const std::string& item, const PlaylistEntry& caller) {
 
 bool PlayerGateway::enqueueExpanded(const PlaylistEntry& entry) {
     std::vector<std::string> items;
-    library_.expandPath(entry.fileName, items);  // before the lock: it may read disks and the network
+    const bool complete = library_.expandPath(entry.fileName, items);  // before the lock: disks, network
+    return enqueueItems(entry, items) && complete;
+}
+
+bool PlayerGateway::insertExpanded(const PlaylistEntry& entry, int index) {
+    std::vector<std::string> items;
+    const bool complete = library_.expandPath(entry.fileName, items);
+    return insertItems(entry, items, index) && complete;
+}
+
+std::size_t PlayerGateway::playlistRoom() {
+    const int length = playlistLength();
+    const auto used = static_cast<std::size_t>(std::max(length, 0));
+    return used >= limits::kMaxPlaylistEntries ? 0 : limits::kMaxPlaylistEntries - used;
+}
+
+bool PlayerGateway::enqueueItems(const PlaylistEntry& entry, const std::vector<std::string>& items) {
     std::lock_guard guard(lock_);
     bool ok = true;
     // One round trip to the player's thread for the whole list, not one per item.
     runBatch([&] {
-        for (const auto& item : items) {
-            if (!enqueueFile(entryFor(item, entry))) {
+        const std::size_t room = playlistRoom();
+        ok = items.size() <= room;
+        const std::size_t count = std::min(items.size(), room);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!enqueueFile(entryFor(items[i], entry))) {
                 ok = false;
                 return;
             }
@@ -47,16 +68,17 @@ bool PlayerGateway::enqueueExpanded(const PlaylistEntry& entry) {
     return ok;
 }
 
-bool PlayerGateway::insertExpanded(const PlaylistEntry& entry, int index) {
-    std::vector<std::string> items;
-    library_.expandPath(entry.fileName, items);
+bool PlayerGateway::insertItems(const PlaylistEntry& entry, const std::vector<std::string>& items, int index) {
     std::lock_guard guard(lock_);
     bool result = true;
     runBatch([&] {
-        for (const auto& item : items) {
-            result = enqueueFile(entryFor(item, entry));
+        const std::size_t room = playlistRoom();
+        const std::size_t count = std::min(items.size(), room);
+        for (std::size_t i = 0; i < count; ++i) {
+            result = enqueueFile(entryFor(items[i], entry));
             if (result) moveItem(playlistLength() - 1, index++);
         }
+        if (items.size() > room) result = false;
     });
     return result;
 }

@@ -117,7 +117,12 @@ bool PlayerGateway::enqueueFile(const PlaylistEntry& entry) {
     return mainQuery(reinterpret_cast<WPARAM>(&record), ipc::kEnqueueFile) != 0;
 }
 
-void PlayerGateway::clearPlaylist() { mainQuery(0, ipc::kClearPlaylist); }
+void PlayerGateway::clearPlaylist() {
+    // A clear frees entries whose texts a reader may be copying: never between
+    // a reader's question and its copy.
+    const auto guard = lockUnlessInBatch();
+    mainQuery(0, ipc::kClearPlaylist);
+}
 
 int PlayerGateway::playlistLength() {
     const auto guard = lockUnlessInBatch();
@@ -154,9 +159,16 @@ void PlayerGateway::setPositionFraction(double fraction) {
 
 std::string PlayerGateway::copyText(LPARAM operation, int index) {
     const auto guard = lockUnlessInBatch();
-    const LRESULT result = mainQuery(intArgument(index), operation);
-    if (result == 0) return {};
-    return std::string(reinterpret_cast<const char*>(result));
+    std::string text;
+    // The pointer is the player's and stays valid only until its next edit.
+    // With the relay the copy is made on the player's thread, between two
+    // messages of everybody else, so no edit from any thread can free the
+    // text meanwhile; without it, the lock keeps this gateway's edits out.
+    runBatch([&] {
+        const LRESULT result = mainQuery(intArgument(index), operation);
+        if (result != 0) text = reinterpret_cast<const char*>(result);
+    });
+    return text;
 }
 
 std::string PlayerGateway::getFileName(int index) { return copyText(ipc::kGetPlaylistFile, index); }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace lyrebox {
 
@@ -109,9 +110,17 @@ public:
     // thrown by batch reaches the caller.
     void runBatch(const std::function<void()>& batch);
 
-    // Library-to-player additions (defined in GatewayEnqueue.cpp).
+    // Library-to-player additions (defined in GatewayEnqueue.cpp). The
+    // *Expanded forms expand entry's name first (on the calling thread, with
+    // no lock held: it may read disks and the network), then add the items.
+    // The *Items forms add items already expanded from entry's name, as far
+    // as the play list has room below limits::kMaxPlaylistEntries; false
+    // when an item was refused or did not fit (what fits stays added), or
+    // the expansion was cut at its bound.
     bool enqueueExpanded(const PlaylistEntry& entry);
     bool insertExpanded(const PlaylistEntry& entry, int index);
+    bool enqueueItems(const PlaylistEntry& entry, const std::vector<std::string>& items);
+    bool insertItems(const PlaylistEntry& entry, const std::vector<std::string>& items, int index);
 
     platform::HWND hostWindow() const { return hostWindow_; }
     platform::HWND playlistWindow() const { return playlistWindow_; }
@@ -123,6 +132,8 @@ private:
     platform::LRESULT mainQuery(platform::WPARAM argument, platform::LPARAM operation);
     platform::LRESULT editorQuery(platform::WPARAM operation, platform::LPARAM argument);
     std::string copyText(platform::LPARAM operation, int index);
+    // Entries the play list can still take.
+    std::size_t playlistRoom();
     std::string extendedInfo(const std::string& fileName, const char* field);
     // lock(), unless this thread is running a batch for the relay.
     std::unique_lock<std::recursive_mutex> lockUnlessInBatch();

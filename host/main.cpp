@@ -3,6 +3,7 @@
 #include "host/HostWindow.h"
 #include "host/Options.h"
 #include "host/PluginLoader.h"
+#include "host/QuitWatchdog.h"
 #include "host/tui/TerminalUi.h"
 #include "host/audio/ClockEngine.h"
 #include "host/audio/GstEngine.h"
@@ -114,10 +115,13 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "lyrebox-player: running with %zu plugin(s); SIGINT or SIGTERM quits\n", plugins.size());
 
+    // A stop request ends the player even if its window thread is stuck.
+    auto watchdog = std::make_unique<QuitWatchdog>(signalFd);
     loop.addFd(signalFd, [&] {
         signalfd_siginfo info;
         while (::read(signalFd, &info, sizeof info) == sizeof info) {
         }
+        watchdog->quitStarted();
         loop.quit();
     });
     // On a terminal the player shows itself there, unless asked not to.
@@ -133,6 +137,7 @@ int main(int argc, char** argv) {
         plugins.back()->quit();
         plugins.pop_back();
     }
+    watchdog.reset();
     ::close(signalFd);
     return 0;
 }

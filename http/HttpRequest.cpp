@@ -182,7 +182,34 @@ void HttpRequest::read(platform::Socket& socket) {
     setStatus(0, std::string());
 }
 
-std::size_t HttpRequest::send(platform::Socket& socket) const {
+namespace {
+
+bool isFieldByte(unsigned char byte) { return byte > 0x20 && byte != 0x7F; }
+
+bool isFieldText(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return isFieldByte(static_cast<unsigned char>(c)); });
+}
+
+bool isHeaderValue(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte == '\t' || (byte >= 0x20 && byte != 0x7F);
+    });
+}
+
+}  // namespace
+
+bool HttpRequest::isSendable() const {
+    if (path_.empty() || !isFieldText(path_) || !isFieldText(query_) || !isFieldText(protocol_)) return false;
+    for (const auto& [name, value] : headers_) {
+        if (name.empty() || !isFieldText(name) || name.find(':') != std::string::npos) return false;
+        if (!isHeaderValue(value)) return false;
+    }
+    return true;
+}
+
+std::string HttpRequest::outgoingHead() const {
+    if (!isSendable()) return {};
     std::string head = method_ == HttpMethod::Post ? "POST " : "GET ";
     head += path_;
     head += '?';
@@ -191,6 +218,12 @@ std::size_t HttpRequest::send(platform::Socket& socket) const {
     head += protocol_;
     head += "\r\n";
     appendHeaderLines(head, headers_);
+    return head;
+}
+
+std::size_t HttpRequest::send(platform::Socket& socket) const {
+    std::string head = outgoingHead();
+    if (head.empty()) return 0;
     head += body_;
     return socket.sendAll(head.data(), head.size());
 }

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -38,8 +39,17 @@ public:
     // whole request from its first byte (from the call, for the first request).
     void setTimeouts(std::chrono::milliseconds idle, std::chrono::milliseconds head);
 
-    // Writes the request (outgoing use); returns the bytes sent.
+    // Writes the request (outgoing use); returns the bytes sent, 0 when the
+    // request is not sendable (nothing is written then).
     std::size_t send(platform::Socket& socket) const;
+    // The head as send() writes it; empty when the request is not sendable.
+    std::string outgoingHead() const;
+    // True when no part of the head can end its line or field early: the
+    // path, query and protocol have no byte at or below 0x20 and no 0x7F;
+    // header names are non-empty and have none of those nor ':'; header
+    // values have no control byte other than TAB. Parts come from clients
+    // (a URL to fetch), so a CR or LF there would add lines of their choice.
+    bool isSendable() const;
 
     // The request as an HTML table for the diagnostic page, every text escaped.
     void writeHtmlDump(std::ostream& out) const;
@@ -55,6 +65,9 @@ public:
     const ParamMap& params() const { return params_; }
     const std::string& body() const { return body_; }
     const std::string& authToken() const { return authToken_; }
+    // The client's IPv4 address in host order (0 when unknown); kept across reads.
+    std::uint32_t peer() const { return peer_; }
+    void setPeer(std::uint32_t peer) { peer_ = peer; }
     std::string header(const std::string& name) const;
     std::string param(const std::string& name) const;
 
@@ -74,6 +87,7 @@ private:
     std::string raw_, path_, query_, protocol_ = "HTTP/1.1", reason_, body_, authToken_;
     HttpMethod method_ = HttpMethod::Get;
     int status_ = 0;
+    std::uint32_t peer_ = 0;
     HeaderMap headers_;
     ParamMap params_;
 

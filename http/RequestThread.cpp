@@ -31,6 +31,7 @@ void RequestThread::serve() {
     // send a head and then a body.
     socket_.setNoDelay(true);
     HttpRequest request;
+    request.setPeer(peer_);
     request.setTimeouts(milliseconds(server_.idleTimeout_.load()), milliseconds(server_.headTimeout_.load()));
     for (;;) {
         request.read(socket_);

@@ -53,7 +53,7 @@ void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResp
 void MediaLibrary::stream(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
     const std::string path = paramOf(params, "path");
     std::vector<std::string> items;
-    if (!path.empty() && isAllowedPath(path)) expandPath(path, items);
+    if (!path.empty() && isAllowedPath(path)) expandPath(path, items, request.peer());
     if (items.empty()) {
         answerNotFound(response);
         return;

@@ -1,6 +1,7 @@
 #include "library/HttpGet.h"
 
 #include "library/LibraryLimits.h"
+#include "library/LibraryText.h"
 
 #include "http/HttpLimits.h"
 #include "http/HttpRequest.h"
@@ -50,9 +51,57 @@ private:
 
 }  // namespace
 
+std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
+    if (!hasPrefix(url, kHttpPrefix)) return std::nullopt;
+    const std::string rest = url.substr(kHttpPrefix.size());
+    const auto slash = rest.find('/');
+    if (slash == std::string::npos) return std::nullopt;
+    HttpUrl parsed;
+    parsed.hostPart = rest.substr(0, slash);
+    std::string portText;
+    const auto colon = parsed.hostPart.find(':');
+    parsed.host = parsed.hostPart.substr(0, colon);
+    if (colon != std::string::npos) {
+        portText = parsed.hostPart.substr(colon + 1);
+        if (portText.empty() || portText.size() > 5) return std::nullopt;
+        unsigned port = 0;
+        for (char c : portText) {
+            if (c < '0' || c > '9') return std::nullopt;
+            port = port * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (port == 0 || port > 65535) return std::nullopt;
+        parsed.port = static_cast<std::uint16_t>(port);
+    }
+    if (parsed.host.empty()) return std::nullopt;
+    // The host goes into the "Host" line and the name look-up: nothing that
+    // could end a field or a line.
+    for (char c : parsed.host) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7F) return std::nullopt;
+    }
+    const std::string target = rest.substr(slash);
+    const auto question = target.find('?');
+    parsed.path = target.substr(0, question);
+    if (question != std::string::npos) parsed.query = target.substr(question + 1);
+    return parsed;
+}
+
+void buildGetRequest(const HttpUrl& url, HttpRequest& request) {
+    request.setMethod(HttpMethod::Get);
+    request.setPath(url.path);
+    request.setQuery(url.query);
+    request.setHeader("Host", url.hostPart);
+    request.setHeader("Connection", "close");
+}
+
 bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& fetchLimits) {
     const auto parsed = parseHttpUrl(url);
     if (!parsed) return false;
+    // Checked before any connection: a URL that cannot be sent as it is
+    // reaches no server at all.
+    HttpRequest request;
+    buildGetRequest(*parsed, request);
+    if (!request.isSendable()) return false;
     const auto started = std::chrono::steady_clock::now();
     platform::Socket socket = platform::Socket::connectTcp(parsed->host, parsed->port, fetchLimits.connect);
     if (!socket.valid()) return false;
@@ -62,12 +111,6 @@ bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& 
     socket.setRecvTimeout(left);
     ExchangeDeadline deadline(socket, left);
 
-    HttpRequest request;
-    request.setMethod(HttpMethod::Get);
-    request.setPath(parsed->path);
-    request.setQuery(parsed->query);
-    request.setHeader("Host", parsed->hostPart);
-    request.setHeader("Connection", "close");
     if (request.send(socket) == 0) return false;
     static_assert(http::kMaxResponseBodySize <= limits::kRemoteMaxResponseBytes);
     return response.read(socket);

@@ -22,8 +22,13 @@ struct HttpUrl {
     std::string query;     // after the "?"
 };
 
-// "http://host[:port]/path[?query]"; nothing when the text is not of that form.
+// "http://host[:port]/path[?query]"; nothing when the text is not of that
+// form or the host has a byte at or below 0x20 or 0x7F.
 std::optional<HttpUrl> parseHttpUrl(const std::string& url);
+
+class HttpRequest;
+// The GET that httpGet sends for url: path, query, "Host" and "Connection: close".
+void buildGetRequest(const HttpUrl& url, HttpRequest& request);
 
 struct FetchLimits {
     std::chrono::milliseconds connect = limits::kRemoteConnectTimeout;
@@ -32,7 +37,8 @@ struct FetchLimits {
 
 // One GET with "Connection: close"; the answer (any status) is read into
 // response, its body cut at limits::kRemoteMaxResponseBytes. False when the
-// URL is unusable, the server cannot be reached, or no answer arrived within
+// URL is unusable (also when the request it makes is not sendable: a byte
+// that could end a line or a field; then no connection is made), the server cannot be reached, or no answer arrived within
 // the limits.
 bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& fetchLimits = {});
 

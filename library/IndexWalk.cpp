@@ -94,7 +94,12 @@ private:
         if (item.name == "." || item.name == "..") {
             return false;
         }
-        return isDirectory(item.attributes) || extensions_.count(fileExtension(item.name)) != 0;
+        if (isDirectory(item.attributes)) {
+            return true;
+        }
+        // Regular files only; a link's final target must have a playable name too.
+        return item.regular && extensions_.count(fileExtension(item.name)) != 0 &&
+               (item.targetName.empty() || extensions_.count(fileExtension(item.targetName)) != 0);
     }
 
     // ancestors holds the directories above, so that a symbolic link back up

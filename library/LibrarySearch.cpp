@@ -38,6 +38,7 @@ void MediaLibrary::search(const std::string& query, std::vector<FileEntry>& resu
         return;
     }
     index_->searcher.search(query, results, dirsOnly);
+    keepSharedResults(results);
 }
 
 bool MediaLibrary::startIndexer() {

@@ -40,7 +40,10 @@ std::string percentEncode(std::string_view text) {
 
 bool isListable(const platform::FindRecord& item) {
     if (item.name == ".") return false;
-    return isDirectory(item.attributes) || playableExtensions().count(fileExtension(item.name)) != 0;
+    if (isDirectory(item.attributes)) return true;
+    const auto& playable = playableExtensions();
+    if (!item.regular || playable.count(fileExtension(item.name)) == 0) return false;
+    return item.targetName.empty() || playable.count(fileExtension(item.targetName)) != 0;
 }
 
 std::string stripTrailingSlashes(const std::string& path) {

@@ -35,7 +35,10 @@ std::string fileExtension(const std::string& name);
 // Letters and digits stay; every other byte becomes "%" and two lower-case hex digits.
 std::string percentEncode(std::string_view text);
 
-// Directories (".." included) and files with a playable extension; never ".".
+// Directories (".." included) and regular files with a playable extension;
+// never ".". A FIFO, socket or device is not listable whatever its name, and
+// a symbolic link to a file is listable only when its final target's name has
+// a playable extension too (a link "a.mp3" to "notes.txt" is not).
 bool isListable(const platform::FindRecord& item);
 
 // Path with every trailing "/" removed; a path of slashes only becomes "/".

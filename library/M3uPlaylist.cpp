@@ -32,7 +32,12 @@ std::string M3uPlaylist::write() const {
     return out;
 }
 
-void parseStreamPlaylist(std::string_view body, std::vector<std::string>& items) {
+std::string_view wholeLines(std::string_view body) {
+    const auto lineFeed = body.rfind('\n');
+    return lineFeed == std::string_view::npos ? std::string_view() : body.substr(0, lineFeed + 1);
+}
+
+bool parseStreamPlaylist(std::string_view body, std::vector<std::string>& items, std::size_t maxItems) {
     constexpr std::string_view kMarker = "#EXTINF:";
     auto at = body.find(kMarker);
     while (at != std::string_view::npos) {
@@ -42,9 +47,13 @@ void parseStreamPlaylist(std::string_view body, std::vector<std::string>& items)
         std::string_view line = body.substr(lineFeed + 1, next == std::string_view::npos ? std::string_view::npos
                                                                                           : next - lineFeed - 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (hasPrefix(line, kHttpPrefix) && line.find('\0') == std::string_view::npos) items.emplace_back(line);
+        if (hasPrefix(line, kHttpPrefix) && line.find('\0') == std::string_view::npos) {
+            if (items.size() >= maxItems) return false;
+            items.emplace_back(line);
+        }
         at = body.find(kMarker, at + 1);
     }
+    return true;
 }
 
 }  // namespace lyrebox

@@ -1,6 +1,9 @@
 // An extended M3U play list: filled by appending, written once. Single thread.
 #pragma once
 
+#include "plugin/PlaylistLimits.h"
+
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +28,12 @@ private:
 
 // The items of a stream play list: the line after each "#EXTINF:" line, with
 // a trailing CR removed; only "http://" URLs are taken, so another server
-// cannot slip local paths into what is played here.
-void parseStreamPlaylist(std::string_view body, std::vector<std::string>& items);
+// cannot slip local paths into what is played here. Items are added until
+// items holds maxItems; false when the list had more.
+bool parseStreamPlaylist(std::string_view body, std::vector<std::string>& items, std::size_t maxItems = limits::kMaxExpansionEntries);
+
+// body up to and including its last LF (empty when it has none): the
+// complete lines of a text that was cut off.
+std::string_view wholeLines(std::string_view body);
 
 }  // namespace lyrebox

@@ -21,6 +21,11 @@ std::vector<FileEntry> MediaLibrary::listDirectory(const std::string& path) cons
     return entries;
 }
 
+void MediaLibrary::keepSharedResults(std::vector<FileEntry>& results) const {
+    const auto dirs = sharedDirs();
+    std::erase_if(results, [&](const FileEntry& entry) { return !isPathUnderSharedDirs(entry.path, *dirs); });
+}
+
 platform::FindRecord MediaLibrary::lookupFile(const std::string& path) const {
     if (!isAllowedPath(path)) return {};
     if (hasPrefix(path, kHttpPrefix) || hasPrefix(path, kSearchPrefix) || hasPrefix(path, kSearchDirsPrefix)) {

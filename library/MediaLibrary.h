@@ -10,7 +10,9 @@
 #pragma once
 
 #include "config/SharedDirList.h"
+#include "library/FetchGate.h"
 #include "library/HttpGet.h"
+#include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
 
 #include <atomic>
@@ -50,8 +52,13 @@ public:
     std::vector<FileEntry> listDirectory(const std::string& path) const;
     // The record of one allowed, listable path; empty (no name) otherwise.
     platform::FindRecord lookupFile(const std::string& path) const;
-    // Appends the playable items a path stands for (files, URLs).
-    void expandPath(const std::string& path, std::vector<std::string>& items);
+    // Appends the playable items a path stands for (files, URLs), until
+    // items holds limits::kMaxExpansionEntries (plugin/PlaylistLimits.h);
+    // false when the expansion had more than fit (what fits is kept). client
+    // is the address the request came from: another server's list is fetched
+    // only while fewer than limits::kMaxFetchesPerAddress fetches run for it,
+    // otherwise it expands to nothing at once.
+    bool expandPath(const std::string& path, std::vector<std::string>& items, std::uint32_t client = 0);
 
     // Up to 500 results in rank order; dirsOnly keeps directories only.
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
@@ -68,11 +75,15 @@ public:
     void setFetchLimits(const FetchLimits& fetchLimits) { fetchLimits_ = fetchLimits; }
 
 private:
-    void expandLocal(const std::string& path, std::vector<std::string>& items);
-    void expandRemote(const std::string& url, std::vector<std::string>& items);
+    bool expandLocal(const std::string& path, std::vector<std::string>& items);
+    bool expandRemote(const std::string& url, std::vector<std::string>& items, std::uint32_t client);
+    // Drops results outside today's shared directories: the index may be
+    // older than the last change of the shares.
+    void keepSharedResults(std::vector<FileEntry>& results) const;
 
     std::atomic<SharedDirList*> dirs_;
     FetchLimits fetchLimits_;
+    FetchGate fetchGate_{limits::kMaxFetchesPerAddress};
     std::unique_ptr<LibraryIndex> index_;
 };
 

@@ -1,6 +1,8 @@
 // expandPath: a library path, search or URL flattened into playable items.
 #include "library/MediaLibrary.h"
 
+#include "plugin/PlaylistLimits.h"
+
 #include <algorithm>
 #include <set>
 #include <utility>
@@ -16,8 +18,9 @@ using DirectoryId = std::pair<dev_t, ino_t>;
 // Every playable file below directory, in no particular order. Symbolic links
 // are followed as the file system does, but each directory is walked once, so
 // a link back up the tree cannot make the walk endless. The walk keeps its own
-// stack: connection threads have small stacks and a tree may be deep.
-void collectFiles(const std::string& directory, std::vector<std::string>& items) {
+// stack: connection threads have small stacks and a tree may be deep. False
+// when items reached the expansion bound before the walk ended.
+bool collectFiles(const std::string& directory, std::vector<std::string>& items) {
     std::set<DirectoryId> walked;
     std::vector<std::string> pending{directory};
     while (!pending.empty()) {
@@ -31,46 +34,54 @@ void collectFiles(const std::string& directory, std::vector<std::string>& items)
             if (isDirectory(item.attributes)) {
                 pending.push_back(joinPath(current, item.name));
             } else {
+                if (items.size() >= limits::kMaxExpansionEntries) return false;
                 items.push_back(joinPath(current, item.name));
             }
         }
     }
+    return true;
 }
 
 }  // namespace
 
-void MediaLibrary::expandPath(const std::string& path, std::vector<std::string>& items) {
+bool MediaLibrary::expandPath(const std::string& path, std::vector<std::string>& items, std::uint32_t client) {
+    if (items.size() >= limits::kMaxExpansionEntries) return false;
     if (hasPrefix(path, kHttpPrefix)) {
         if (path.find("/stream?") == std::string::npos) {
             items.push_back(path);
-        } else {
-            expandRemote(path, items);
+            return true;
         }
-        return;
+        return expandRemote(path, items, client);
     }
     const bool searchAll = hasPrefix(path, kSearchPrefix);
     if (searchAll || hasPrefix(path, kSearchDirsPrefix)) {
         std::vector<FileEntry> results;
         search(path.substr(searchAll ? kSearchPrefix.size() : kSearchDirsPrefix.size()), results, !searchAll);
-        for (const auto& result : results) expandPath(result.path, items);
-        return;
+        for (const auto& result : results) {
+            if (!expandPath(result.path, items, client)) return false;
+        }
+        return true;
     }
-    expandLocal(path, items);
+    return expandLocal(path, items);
 }
 
 // A directory's expansion ends by sorting everything gathered so far into
 // byte order, as every level of the walk would; sorting once after the whole
 // walk gives the same list, because the last sort covers all earlier ones.
-void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& items) {
-    if (path.empty() || path.find('\0') != std::string::npos) return;
+// A file named directly is taken only when it could be listed: a regular
+// file with a playable name (and a link only to such a file).
+bool MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& items) {
+    if (path.empty() || path.find('\0') != std::string::npos) return true;
     const std::string copy = stripTrailingSlashes(path);
     const auto item = platform::lookupPath(copy);
     if (item && !isDirectory(item->attributes)) {
-        items.push_back(copy);
-        return;
+        if (isListable(*item)) items.push_back(copy);
+        return true;
     }
-    if (item) collectFiles(copy, items);
+    bool complete = true;
+    if (item) complete = collectFiles(copy, items);
     std::sort(items.begin(), items.end());
+    return complete;
 }
 
 }  // namespace lyrebox

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <cstdlib>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +22,22 @@ FindRecord recordOf(std::string name, const struct stat& st) {
     if (!(st.st_mode & S_IWUSR)) r.attributes |= FILE_ATTRIBUTE_READONLY;
     r.lastWriteTime = unixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     r.size = dir ? 0 : static_cast<std::uint64_t>(st.st_size);
+    r.regular = S_ISREG(st.st_mode);
     return r;
+}
+
+// The last component of the path a symbolic link finally resolves to.
+std::string finalTargetName(const std::string& linkPath) {
+    std::unique_ptr<char, decltype(&::free)> resolved(::realpath(linkPath.c_str(), nullptr), &::free);
+    if (!resolved) return {};
+    const std::string target = resolved.get();
+    const auto slash = target.rfind('/');
+    return slash == std::string::npos ? target : target.substr(slash + 1);
+}
+
+bool isSymbolicLink(int directoryFd, const char* name) {
+    struct stat st {};
+    return ::fstatat(directoryFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
 struct DirCloser {
@@ -53,7 +69,10 @@ std::vector<FindRecord> listDirectoryItems(const std::string& directory) {
         struct stat st {};
         if (::fstatat(fd, e->d_name, &st, 0) != 0 && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        items.push_back(recordOf(std::move(name), st));
+        FindRecord record = recordOf(name, st);
+        if ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) && isSymbolicLink(fd, e->d_name))
+            record.targetName = finalTargetName((directory.empty() ? std::string("/") : directory) + "/" + name);
+        items.push_back(std::move(record));
     }
     return items;
 }
@@ -66,7 +85,10 @@ std::optional<FindRecord> lookupPath(const std::string& path) {
     auto slash = trimmed.rfind('/');
     // The root's name is "/" itself: the last component of every other path.
     bool root = trimmed.size() == 1 && trimmed[0] == '/';
-    return recordOf(root || slash == std::string::npos ? trimmed : trimmed.substr(slash + 1), st);
+    FindRecord record = recordOf(root || slash == std::string::npos ? trimmed : trimmed.substr(slash + 1), st);
+    struct stat own {};
+    if (::lstat(trimmed.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) record.targetName = finalTargetName(trimmed);
+    return record;
 }
 
 }  // namespace platform

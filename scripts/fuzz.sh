@@ -1,13 +1,13 @@
 #!/bin/sh
 # Builds and runs one libFuzzer target for a given time.
 #   scripts/fuzz.sh TARGET SECONDS      e.g. scripts/fuzz.sh request 600
-# TARGET is one of: request search response ini path range.
+# TARGET is one of: request search response ini path range outgoing.
 # Builds only that target, with clang, in build-fuzz/; new corpus entries go
 # to build-fuzz/corpus/TARGET (the seeds in tools/fuzz/corpus/TARGET stay as
 # they are); a finding leaves its input in build-fuzz/artifacts/ and makes
 # the script fail.
 set -eu
-target=${1:?target name: request search response ini path range}
+target=${1:?target name: request search response ini path range outgoing}
 seconds=${2:?seconds to run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
@@ -20,6 +20,7 @@ case $target in
   search) max_len=4096 ;;
   ini) max_len=8192 ;;
   path) max_len=2048 ;;
+  outgoing) max_len=4096 ;;
   range) max_len=256 ;;
   *) echo "fuzz.sh: unknown target '$target'" >&2; exit 2 ;;
 esac

@@ -32,7 +32,7 @@ fuzz_seconds=${LYREBOX_FUZZ_SECONDS:-30}
 fuzz_failed=()
 fuzz_logs=$root/build-fuzz/logs
 mkdir -p "$fuzz_logs"
-for target in request search response ini path range; do
+for target in request search response ini path range outgoing; do
   echo "== build-fuzz: $target for ${fuzz_seconds} s"
   if "$root/scripts/fuzz.sh" "$target" "$fuzz_seconds" > "$fuzz_logs/ci-$target.log" 2>&1; then
     grep -E '^(stat::number_of_executed_units|stat::new_units_added)|DONE' "$fuzz_logs/ci-$target.log" | tr '\n' ' ' || true

@@ -3,10 +3,13 @@
 #include "host/audio/AudioEngine.h"
 #include "host/audio/GstSupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
+#include <taglib/tfilestream.h>
 #include <taglib/infotag.h>
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
@@ -31,6 +34,18 @@ void fillMissing(TrackTags& tags, const TagLib::Tag* tag) {
     if (tags.track == 0) tags.track = tag->track();
 }
 
+// A read-only stream over an open descriptor (which it then owns) that
+// reports the file's path as its name, so that TagLib picks the format by
+// the file's extension as it does for a path.
+class NamedDescriptorStream : public TagLib::FileStream {
+public:
+    NamedDescriptorStream(int fd, std::string path) : TagLib::FileStream(fd, true), path_(std::move(path)) {}
+    TagLib::FileName name() const override { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
+
 }  // namespace
 
 bool isUrlLocation(const std::string& location) {
@@ -39,7 +54,22 @@ bool isUrlLocation(const std::string& location) {
 
 TrackTags readFileTags(const std::string& path) {
     TrackTags tags;
-    TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Average);
+    // Opened without waiting and checked before anything reads it: a FIFO or
+    // a device with a music name would otherwise hold the caller (the
+    // player's window thread) in open or read for good. TagLib then reads
+    // through this very descriptor, so the file checked is the file read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return tags;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return tags;
+    }
+    NamedDescriptorStream stream(fd, path);
+    if (!stream.isOpen())
+        return tags;
+    TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Average);
     if (file.isNull())
         return tags;
     tags.readable = true;

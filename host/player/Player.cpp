@@ -1,4 +1,5 @@
 #include "host/player/Player.h"
+#include "plugin/PlaylistLimits.h"
 
 #include "platform/Window.h"
 
@@ -189,7 +190,7 @@ std::string Player::makeTitle(const std::string& fileName) {
 }
 
 bool Player::enqueue(const std::string& fileName, const std::string& title, int lengthSeconds) {
-    if (fileName.empty())
+    if (fileName.empty() || list_.size() >= limits::kMaxPlaylistEntries)
         return false;
     list_.add({fileName, title.empty() ? makeTitle(fileName) : title, std::max(lengthSeconds, 0)});
     changed();

@@ -73,7 +73,8 @@ public:
     int jumpTo(std::int64_t ms);
 
     // --- play list ---
-    // False (nothing added) for an empty file name. An empty title is made from
+    // False (nothing added) for an empty file name, and when the list already
+    // holds limits::kMaxPlaylistEntries (plugin/PlaylistLimits.h). An empty title is made from
     // the tags ("Artist - Title") or the file name.
     bool enqueue(const std::string& fileName, const std::string& title, int lengthSeconds);
     void clear();

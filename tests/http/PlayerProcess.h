@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -83,6 +84,25 @@ public:
         ::kill(pid_, SIGTERM);
         int status = 0;
         ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+    // As quit(), but a player that has not quit within limit is killed and
+    // the answer is -1: a test of quitting fails instead of hanging.
+    int quitWithin(std::chrono::seconds limit) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+                pid_ = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         pid_ = -1;
         return status;
     }
