@@ -98,7 +98,7 @@ private:
             return true;
         }
         // Regular files only; a link's final target must have a playable name too.
-        return item.regular && extensions_.count(fileExtension(item.name)) != 0 &&
+        return !item.special && extensions_.count(fileExtension(item.name)) != 0 &&
                (item.targetName.empty() || extensions_.count(fileExtension(item.targetName)) != 0);
     }
 

@@ -42,7 +42,7 @@ bool isListable(const platform::FindRecord& item) {
     if (item.name == ".") return false;
     if (isDirectory(item.attributes)) return true;
     const auto& playable = playableExtensions();
-    if (!item.regular || playable.count(fileExtension(item.name)) == 0) return false;
+    if (item.special || playable.count(fileExtension(item.name)) == 0) return false;
     return item.targetName.empty() || playable.count(fileExtension(item.targetName)) != 0;
 }
 

@@ -32,7 +32,12 @@ platform::FindRecord MediaLibrary::lookupFile(const std::string& path) const {
         return {};
     }
     auto item = platform::lookupPath(path);
-    if (!item || !isListable(*item)) return {};
+    if (!item) return {};
+    // A FIFO or device with a music name is found here; download refuses to
+    // open it (500) without waiting on it.
+    platform::FindRecord byName = *item;
+    byName.special = false;
+    if (!isListable(byName)) return {};
     return std::move(*item);
 }
 

@@ -68,14 +68,16 @@ bool MediaLibrary::expandPath(const std::string& path, std::vector<std::string>&
 // A directory's expansion ends by sorting everything gathered so far into
 // byte order, as every level of the walk would; sorting once after the whole
 // walk gives the same list, because the last sort covers all earlier ones.
-// A file named directly is taken only when it could be listed: a regular
-// file with a playable name (and a link only to such a file).
+// A file named directly is taken whatever its name when it is a regular
+// file; a link only when its final target is a playable file; a FIFO, socket
+// or device never (the player would wait on it for good).
 bool MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& items) {
     if (path.empty() || path.find('\0') != std::string::npos) return true;
     const std::string copy = stripTrailingSlashes(path);
     const auto item = platform::lookupPath(copy);
     if (item && !isDirectory(item->attributes)) {
-        if (isListable(*item)) items.push_back(copy);
+        const bool linkToPlayable = item->targetName.empty() || isListable(*item);
+        if (!item->special && linkToPlayable) items.push_back(copy);
         return true;
     }
     bool complete = true;

@@ -22,7 +22,7 @@ FindRecord recordOf(std::string name, const struct stat& st) {
     if (!(st.st_mode & S_IWUSR)) r.attributes |= FILE_ATTRIBUTE_READONLY;
     r.lastWriteTime = unixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     r.size = dir ? 0 : static_cast<std::uint64_t>(st.st_size);
-    r.regular = S_ISREG(st.st_mode);
+    r.special = !dir && !S_ISREG(st.st_mode);
     return r;
 }
 

@@ -19,7 +19,9 @@ struct FindRecord {
     std::uint32_t attributes = 0;   // 0x10 for directories
     std::uint64_t lastWriteTime = 0;  // 100-ns intervals since 1601-01-01 UTC
     std::uint64_t size = 0;         // bytes (0 for directories)
-    bool regular = false;           // a regular file (the link's target, for a link)
+    // Neither a directory nor a regular file (after following links): a FIFO,
+    // socket or device, or a link that leads nowhere.
+    bool special = false;
     // For a symbolic link, the name (last component) of its final target;
     // empty for anything else, and for a link that leads nowhere.
     std::string targetName;

@@ -78,8 +78,11 @@ TEST_F(LibraryFileKindTest, ExpansionAndIndexTakeOnlyPlayableFiles) {
         std::vector<std::string> one;
         library.expandPath(music + "/" + name, one);
         EXPECT_TRUE(one.empty());
-        EXPECT_TRUE(library.lookupFile(music + "/" + name).name.empty());
     }
+    // Downloads find a FIFO (and refuse to open it) but no link to a non-music file.
+    EXPECT_TRUE(library.lookupFile(music + "/Leak.mp3").name.empty());
+    EXPECT_TRUE(library.lookupFile(music + "/Chain.mp3").name.empty());
+    EXPECT_TRUE(library.lookupFile(music + "/Fifo.mp3").special);
 
     ASSERT_TRUE(library.startIndexer());
     library.waitIndexerIdle();

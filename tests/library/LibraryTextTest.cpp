@@ -25,13 +25,13 @@ TEST(LibraryText, PercentEncodeKeepsOnlyLettersAndDigits) {
 
 TEST(LibraryText, ListableItems) {
     using platform::FindRecord;
-    EXPECT_FALSE(isListable(FindRecord{".", 0x10, 0, 0}));
-    EXPECT_TRUE(isListable(FindRecord{"..", 0x10, 0, 0}));
-    EXPECT_TRUE(isListable(FindRecord{"Sub", 0x10, 0, 0}));
-    EXPECT_TRUE(isListable(FindRecord{"a.MP3", 0, 0, 0}));
-    EXPECT_TRUE(isListable(FindRecord{"b.flac", 0, 0, 0}));
-    EXPECT_FALSE(isListable(FindRecord{"b.txt", 0, 0, 0}));
-    EXPECT_FALSE(isListable(FindRecord{"noextension", 0, 0, 0}));
+    EXPECT_FALSE(isListable(FindRecord{".", 0x10, 0, 0, false, {}}));
+    EXPECT_TRUE(isListable(FindRecord{"..", 0x10, 0, 0, false, {}}));
+    EXPECT_TRUE(isListable(FindRecord{"Sub", 0x10, 0, 0, false, {}}));
+    EXPECT_TRUE(isListable(FindRecord{"a.MP3", 0, 0, 0, false, {}}));
+    EXPECT_TRUE(isListable(FindRecord{"b.flac", 0, 0, 0, false, {}}));
+    EXPECT_FALSE(isListable(FindRecord{"b.txt", 0, 0, 0, false, {}}));
+    EXPECT_FALSE(isListable(FindRecord{"noextension", 0, 0, 0, false, {}}));
 }
 
 TEST(LibraryText, PathJoinAndStrip) {
