@@ -4,7 +4,10 @@
 #include "library/LibraryText.h"
 #include "library/SearchLimits.h"
 #include "library/analysis/FilenameAnalyzer.h"
+#include "library/analysis/FoldedText.h"
+#include "library/analysis/IndexAnalyzer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -13,6 +16,9 @@ namespace lyrebox {
 
 namespace {
 
+using lucene::analysis::filename::kDirectoryKind;
+using lucene::analysis::filename::kFoldedField;
+using lucene::analysis::filename::kKindField;
 using lucene::analysis::filename::widen;
 using lucene::document::Document;
 using lucene::document::Field;
@@ -21,25 +27,67 @@ using lucene::index::IndexWriter;
 // "name" is searched but not kept; the other fields are kept but not searched.
 constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
 constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
+// One term, neither analysed nor kept: marks directories for folder searches.
+constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
 
-void addDocument(IndexWriter& writer, const FoundEntry& entry) {
-    // A file's name is cut before its last "."; a directory keeps its whole name.
-    std::string name = baseName(entry.path);
-    if (!isDirectory(entry.attributes)) {
-        const auto dot = name.rfind('.');
-        if (dot != std::string::npos) {
-            name.erase(dot);
-        }
+// A file's name is cut before its last "."; a directory keeps its whole name.
+std::string indexedName(const std::string& name, std::uint32_t attributes) {
+    if (isDirectory(attributes)) {
+        return name;
     }
-    const std::wstring nameText = widen(name);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// The folded words of an entry's path below its share: every folder's name
+// and the entry's own indexed name, each word once. Entries of one directory
+// come together, so the words of the folders above are kept for the next.
+class FoldedPathWords {
+public:
+    std::wstring of(const FoundEntry& entry) {
+        const std::size_t start = std::min(entry.shareLength, entry.path.size());
+        const auto slash = entry.path.rfind('/');
+        const std::size_t nameStart = slash == std::string::npos || slash < start ? start : slash + 1;
+        const std::string_view folders(entry.path.data() + start, nameStart > start ? nameStart - start - 1 : 0);
+        if (folders != parent_) {
+            parent_.assign(folders);
+            parentWords_.clear();
+            lucene::analysis::filename::addFoldedWords(folders, parentWords_);
+        }
+        words_ = parentWords_;
+        lucene::analysis::filename::addFoldedWords(indexedName(entry.path.substr(nameStart), entry.attributes),
+                                                   words_);
+        std::wstring text;
+        for (const auto& word : words_) {
+            if (!text.empty()) text += L' ';
+            text += word;
+        }
+        return text;
+    }
+
+private:
+    std::string parent_;
+    std::vector<std::wstring> parentWords_;
+    std::vector<std::wstring> words_;
+};
+
+void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords& folded) {
+    const std::wstring nameText = widen(indexedName(baseName(entry.path), entry.attributes));
     const std::wstring pathText = widen(entry.path);
     const std::wstring attributesText = std::to_wstring(entry.attributes);
     const std::wstring sizeText = std::to_wstring(entry.size);
+    const std::wstring foldedText = folded.of(entry);
     Document document;  // owns the fields
     document.add(*new Field(L"name", nameText.c_str(), kSearchedField));
     document.add(*new Field(L"path", pathText.c_str(), kStoredField));
     document.add(*new Field(L"attributes", attributesText.c_str(), kStoredField));
     document.add(*new Field(L"size", sizeText.c_str(), kStoredField));
+    if (!foldedText.empty()) {
+        document.add(*new Field(kFoldedField, foldedText.c_str(), kSearchedField));
+    }
+    if (isDirectory(entry.attributes)) {
+        document.add(*new Field(kKindField, kDirectoryKind, kMarkerField));
+    }
     writer.addDocument(&document);
 }
 
@@ -108,10 +156,19 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             writer = std::make_unique<IndexWriter>(target.c_str(), &analyzer, true);
         }
         writer->setMaxFieldLength(kIndexMaxFieldLength);
+        // A pass builds a whole index at once: large flushes, no merging of
+        // segments on the way and no compound files, then one optimize.
+        writer->setRAMBufferSizeMB(kIndexRamBufferMB);
+        writer->setMergeFactor(kIndexMergeFactor);
+        writer->setUseCompoundFile(false);
         WalkThread walk(input, stopRequested, channel);
+        FoldedPathWords folded;
         while (auto batch = channel.pop()) {
             for (const auto& entry : *batch) {
-                addDocument(*writer, entry);
+                addDocument(*writer, entry, folded);
+            }
+            if (input.added != nullptr) {
+                input.added->fetch_add(batch->size(), std::memory_order_relaxed);
             }
         }
         const WalkResult walked = walk.join();

@@ -31,6 +31,8 @@ struct PassInput {
     // Called on the pass's thread when every document is added, before the
     // new index is committed (progress reporting, tests).
     std::function<void()> afterWalk;
+    // When given, counts the entries handed to the writer so far.
+    std::atomic<std::size_t>* added = nullptr;
 };
 
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
