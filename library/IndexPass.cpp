@@ -137,7 +137,8 @@ private:
 }  // namespace
 
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
-                        lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested) {
+                        lucene::analysis::filename::FilenameAnalyzer& names, const std::atomic<bool>& stopRequested) {
+    lucene::analysis::filename::IndexAnalyzer analyzer(names);  // outlives the writer
     std::error_code error;
     std::filesystem::create_directories(store.indexPath(), error);
     if (error) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "library/IndexStore.h"
+#include "library/analysis/FilenameAnalyzer.h"
 
 #include <CLucene.h>
 
@@ -35,7 +36,9 @@ struct PassInput {
     std::atomic<std::size_t>* added = nullptr;
 };
 
+// names analyses the "name" field (and must outlive the call); the folded
+// words need no analyzer of the caller's.
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
-                        lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested);
+                        lucene::analysis::filename::FilenameAnalyzer& names, const std::atomic<bool>& stopRequested);
 
 }  // namespace lyrebox

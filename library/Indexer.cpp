@@ -32,7 +32,7 @@ int Indexer::run() {
         }
         input.extensions = extensions_;
         input.added = &added_;
-        result = runIndexPass(store_, input, indexAnalyzer_, stopRequested_);
+        result = runIndexPass(store_, input, analyzer_, stopRequested_);
     } catch (...) {
         // Nothing may leave the thread; the previous index stays in use.
         result = PassResult::Failed;

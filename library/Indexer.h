@@ -12,7 +12,6 @@
 #include "library/IndexPass.h"
 #include "library/IndexStore.h"
 #include "library/analysis/FilenameAnalyzer.h"
-#include "library/analysis/IndexAnalyzer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -63,7 +62,6 @@ private:
     std::vector<std::string> dirs_;
     IndexStore store_;
     lucene::analysis::filename::FilenameAnalyzer analyzer_;
-    lucene::analysis::filename::IndexAnalyzer indexAnalyzer_{analyzer_};
     std::atomic<bool> stopRequested_{false};
     std::atomic<PassResult> lastResult_{PassResult::Failed};
     std::atomic<std::size_t> added_{0};
