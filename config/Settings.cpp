@@ -9,6 +9,7 @@ namespace lyrebox {
 
 namespace {
 
+constexpr const char* kIndexAutomaticallyKey = "Index Automatically";
 constexpr const char* kDefaultAllowedIPs = "127.0.0.1\r\n192.168.0.*\r\n192.168.1.*";
 
 // Replaces every occurrence of the two-character sequence with one byte,
@@ -105,15 +106,16 @@ void Settings::load() {
     allowedIPs_ = unescapeLineBreaks(readString("Allowed IPs", kMaxIPList + 1, kDefaultAllowedIPs));
     blockedIPs_ = unescapeLineBreaks(readString("Blocked IPs", kMaxIPList + 1, ""));
     enableML_ = readInt("Enable ML", 1) != 0;
+    indexAutomatically_ = readInt(kIndexAutomaticallyKey, 1) != 0;
+    indexKeyStored_ = readString(kIndexAutomaticallyKey, 16, "-") != "-";
     sharedDirs_.replace(splitSharedDirs(readString("Shared Dirs", kMaxSharedDirs + 1, "")));
 }
 
 // One replacement of the file for all keys: a save cut short (a crash, a
 // kill) leaves either the old settings or the new ones, never a mix.
 void Settings::save() const {
-    platform::writePrivateProfileStrings(
-        kSection,
-        {{"autoStart", std::to_string(autoStart_ ? 1 : 0)},
+    std::vector<std::pair<std::string, std::string>> keys = {
+        {"autoStart", std::to_string(autoStart_ ? 1 : 0)},
          {"listenIP", formatIPv4(listenIP_)},
          {"listenPort", std::to_string(listenPort_)},
          {"timeout", std::to_string(timeout_)},
@@ -124,8 +126,13 @@ void Settings::save() const {
          {"Allowed IPs", escapeLineBreaks(allowedIPs_)},
          {"Blocked Ips", escapeLineBreaks(blockedIPs_)},
          {"Enable ML", std::to_string(enableML_ ? 1 : 0)},
-         {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}},
-        iniPath_);
+         {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}};
+    if (!indexAutomatically_ || indexKeyStored_) {
+        keys.emplace_back(kIndexAutomaticallyKey, indexAutomatically_ ? "1" : "0");
+    }
+    if (platform::writePrivateProfileStrings(kSection, keys, iniPath_) && !indexAutomatically_) {
+        indexKeyStored_ = true;
+    }
 }
 
 }  // namespace lyrebox

@@ -18,6 +18,7 @@ using lucene::index::Term;
 using lucene::index::TermDocs;
 using lucene::index::TermEnum;
 using lucene::analysis::filename::kFoldedField;
+using lucene::analysis::filename::kFolderWordMark;
 
 // A Term is reference counted by CLucene; released by dropping the count.
 struct TermRelease {
@@ -140,13 +141,26 @@ PlainWords plainQueryWords(const std::string& query) {
 
 DocSet foldedMatches(IndexReader& reader, const PlainWords& words) {
     if (words.required.empty()) return DocSet(reader.maxDoc());
-    DocSet matches = prefixDocs(reader, words.required.back());
+    const auto inFolder = [](const std::wstring& word) { return kFolderWordMark + word; };
+    // The last word, as a prefix: in the item's own name, or in a folder above.
+    DocSet ownName = prefixDocs(reader, words.required.back());
+    DocSet matches = ownName;
+    matches.unite(prefixDocs(reader, inFolder(words.required.back())));
     for (std::size_t i = 0; i + 1 < words.required.size() && !matches.empty(); ++i) {
-        matches.intersect(wordDocs(reader, kFoldedField, words.required[i]));
+        DocSet own = wordDocs(reader, kFoldedField, words.required[i]);
+        DocSet either = own;
+        either.unite(wordDocs(reader, kFoldedField, inFolder(words.required[i])));
+        matches.intersect(either);
+        ownName.unite(own);
     }
+    // One word at least must be the item's own: "alpha" finds the folder
+    // "Alpha Band", not everything inside it; "alpha morning" finds the
+    // song "Morning" inside it.
+    matches.intersect(ownName);
     for (const auto& word : words.excluded) {
         if (matches.empty()) break;
         matches.subtract(wordDocs(reader, kFoldedField, word));
+        matches.subtract(wordDocs(reader, kFoldedField, inFolder(word)));
     }
     return matches;
 }

@@ -44,10 +44,11 @@ struct PlainWords {
 };
 PlainWords plainQueryWords(const std::string& query);
 
-// Documents whose folded words hold every required word, the last one as a
-// prefix (of a whole word or of a dotted word's first part: "vol" does not
-// stand for "vol.2" but "vo" does), and none of the excluded ones. No
-// required words: no documents.
+// Documents whose folded words (their own name's and their folders') hold
+// every required word, the last one as a prefix (of a whole word or of a
+// dotted word's first part: "vol" does not stand for "vol.2" but "vo" does),
+// one of them at least in the document's own name, and none of the excluded
+// ones. No required words: no documents.
 DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words);
 
 // Documents marked as directories; found tells whether the index marks them

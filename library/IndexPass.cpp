@@ -18,6 +18,7 @@ namespace {
 
 using lucene::analysis::filename::kDirectoryKind;
 using lucene::analysis::filename::kFoldedField;
+using lucene::analysis::filename::kFolderWordMark;
 using lucene::analysis::filename::kKindField;
 using lucene::analysis::filename::widen;
 using lucene::document::Document;
@@ -39,9 +40,10 @@ std::string indexedName(const std::string& name, std::uint32_t attributes) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-// The folded words of an entry's path below its share: every folder's name
-// and the entry's own indexed name, each word once. Entries of one directory
-// come together, so the words of the folders above are kept for the next.
+// The folded words of an entry's path below its share: the words of its own
+// indexed name as they are, then the words of the folders above that its
+// name lacks, each marked with kFolderWordMark. Each word once. Entries of
+// one directory come together, so the folders' words are kept for the next.
 class FoldedPathWords {
 public:
     std::wstring of(const FoundEntry& entry) {
@@ -54,12 +56,18 @@ public:
             parentWords_.clear();
             lucene::analysis::filename::addFoldedWords(folders, parentWords_);
         }
-        words_ = parentWords_;
+        words_.clear();
         lucene::analysis::filename::addFoldedWords(indexedName(entry.path.substr(nameStart), entry.attributes),
                                                    words_);
         std::wstring text;
         for (const auto& word : words_) {
             if (!text.empty()) text += L' ';
+            text += word;
+        }
+        for (const auto& word : parentWords_) {
+            if (std::find(words_.begin(), words_.end(), word) != words_.end()) continue;
+            if (!text.empty()) text += L' ';
+            text += kFolderWordMark;
             text += word;
         }
         return text;

@@ -20,6 +20,15 @@ void Indexer::setDirs(std::vector<std::string> dirs) {
     dirs_ = std::move(dirs);
 }
 
+bool Indexer::startPass() {
+    std::lock_guard<std::mutex> lock(startMutex_);
+    if (isRunning() || !start()) {
+        return false;
+    }
+    waitStarted();
+    return true;
+}
+
 int Indexer::run() {
     PassResult result = PassResult::Failed;
     const auto began = std::chrono::steady_clock::now();

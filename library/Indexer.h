@@ -45,6 +45,9 @@ public:
     ~Indexer() override;
 
     void setDirs(std::vector<std::string> dirs);
+    // Starts a pass unless one runs, and waits until it has begun; false when
+    // none was started. Callers on several threads start at most one pass.
+    bool startPass();
     // Ends a running pass early (its walk stops; the previous index stays)
     // and makes later passes stop at once. The destructor calls it.
     void requestStop() { stopRequested_.store(true); }
@@ -58,6 +61,7 @@ protected:
 
 private:
     std::set<std::string> extensions_;
+    std::mutex startMutex_;  // one start at a time
     std::mutex dirsMutex_;  // guards dirs_
     std::vector<std::string> dirs_;
     IndexStore store_;

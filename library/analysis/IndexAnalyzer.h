@@ -15,6 +15,9 @@ namespace lucene::analysis::filename {
 inline constexpr const TCHAR* kFoldedField = L"folded";
 inline constexpr const TCHAR* kKindField = L"kind";
 inline constexpr const TCHAR* kDirectoryKind = L"d";
+// Marks a folded word that comes from a folder above the item, not from its
+// own name (words never hold it).
+inline constexpr TCHAR kFolderWordMark = L'/';
 
 class IndexAnalyzer : public lucene::analysis::Analyzer {
 public:

@@ -51,6 +51,9 @@ TEST_F(FoldedSearchTest, QueriesAsTyped) {
         {"morning -again", {morning}},  // the sign keeps its meaning in both halves
         {"nothing like this", {}},
         {"alpha zzz", {}},
+        // A folder's word alone finds the folder, not everything inside it.
+        {"alpha", {tree.path("m/Alpha Band")}},
+        {"light", {tree.path("m/Alpha Band/1999 - First Light")}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(found(c.query), sorted(c.expected)) << c.query;
@@ -58,8 +61,7 @@ TEST_F(FoldedSearchTest, QueriesAsTyped) {
 }
 
 TEST_F(FoldedSearchTest, FoldersOnlyKeepsFolders) {
-    EXPECT_EQ(found("alpha", true),
-              (std::vector<std::string>{tree.path("m/Alpha Band"), tree.path("m/Alpha Band/1999 - First Light")}));
+    EXPECT_EQ(found("alpha", true), std::vector<std::string>{tree.path("m/Alpha Band")});
     EXPECT_EQ(found("first light", true), std::vector<std::string>{tree.path("m/Alpha Band/1999 - First Light")});
     EXPECT_TRUE(found("kovacs", true).empty());
 }
@@ -72,34 +74,35 @@ TEST_F(SearchFixture, NameResultsComeFirstInTheirOwnOrderThenFoldedOnesWithoutRe
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
     const SearchResult result = searcher.find("song", false);
     const auto got = paths(result.items);
-    ASSERT_EQ(got.size(), 5u);
+    ASSERT_EQ(got.size(), 4u);
     // The name query alone: the three files whose names hold the word.
     EXPECT_EQ(sorted({got[0], got[1], got[2]}),
               sorted({tree.path("m/Song.mp3"), tree.path("m/Song Song Song.mp3"), tree.path("m/Other/Song.mp3")}));
-    // Then the prefix matches of the folded words, in index order.
+    // Then the prefix matches of the folded words, in index order; a folder's
+    // word alone does not bring in what the folder holds.
     EXPECT_EQ(std::vector<std::string>(got.begin() + 3, got.end()),
-              (std::vector<std::string>{tree.path("m/Songbook"), tree.path("m/Songbook/Intro.mp3")}));
-    EXPECT_EQ(result.total, 5u);
+              (std::vector<std::string>{tree.path("m/Songbook")}));
+    EXPECT_EQ(result.total, 4u);
     EXPECT_FALSE(result.cut);
 }
 
 TEST_F(SearchFixture, TheLimitCountsBothHalves) {
     for (int i = 0; i < 300; ++i) tree.file("m/Hit " + std::to_string(i) + ".mp3");
-    for (int i = 0; i < 300; ++i) tree.file("m/Hits Folder/Track " + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 300; ++i) tree.file("m/Hits Folder/Hitting " + std::to_string(i) + ".mp3");
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
     const SearchResult result = searcher.find("hit", false);
     ASSERT_EQ(result.items.size(), 500u);
-    EXPECT_EQ(result.total, 601u);  // 300 names, the folder and its 300 files
+    EXPECT_EQ(result.total, 601u);  // 300 names, the folder and its 300 files by prefix
     EXPECT_TRUE(result.cut);
     const auto got = paths(result.items);
     EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), 500u);
     for (std::size_t i = 0; i < 300; ++i) {
         EXPECT_EQ(got[i].find("/Hits Folder"), std::string::npos) << i;  // the name hits come first
     }
-    // A name query alone over the limit still counts everything.
-    const SearchResult names = searcher.find("track", false);
-    EXPECT_EQ(names.items.size(), 300u);
-    EXPECT_EQ(names.total, 300u);
+    const SearchResult prefixOnly = searcher.find("hitt", false);
+    EXPECT_EQ(prefixOnly.items.size(), 300u);
+    EXPECT_EQ(prefixOnly.total, 300u);
+    EXPECT_FALSE(prefixOnly.cut);
     for (int i = 300; i < 700; ++i) tree.file("m/Hit " + std::to_string(i) + ".mp3");
     ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
     const SearchResult more = searcher.find("hit", false);
