@@ -156,6 +156,11 @@ void AutoIndexer::stopThread() {
     wake();
     if (thread_.joinable()) thread_.join();
     enabled_.store(false);
+    // Nothing asked for while on is left to start when turned on again.
+    std::lock_guard<std::mutex> lock(mutex_);
+    passWanted_ = false;
+    due_.reset();
+    firstChange_.reset();
 }
 
 void AutoIndexer::enable(bool on, AutoIndexTiming timing) {

@@ -3,6 +3,7 @@
 #include "platform/Module.h"
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 
 namespace lyrebox {
@@ -72,9 +73,11 @@ IndexerState Indexer::state() const {
     }
     state.running = isRunning();
     state.itemsSoFar = state.running ? added_.load() : 0;
-    auto lock = IndexStore::lockOpenClose();
+    // Without the open/close lock, which a pass or a search may hold a while:
+    // the link names only a complete index, and it is replaced in one rename.
     const auto current = store_.currentIndexLocked();
-    state.hasIndex = current && lucene::index::IndexReader::indexExists(current->c_str());
+    std::error_code error;
+    state.hasIndex = current && std::filesystem::is_directory(*current, error);
     return state;
 }
 
