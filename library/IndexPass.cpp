@@ -79,12 +79,12 @@ private:
     std::vector<std::wstring> words_;
 };
 
-void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords& folded) {
+void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords* folded) {
     const std::wstring nameText = widen(indexedName(baseName(entry.path), entry.attributes));
     const std::wstring pathText = widen(entry.path);
     const std::wstring attributesText = std::to_wstring(entry.attributes);
     const std::wstring sizeText = std::to_wstring(entry.size);
-    const std::wstring foldedText = folded.of(entry);
+    const std::wstring foldedText = folded != nullptr ? folded->of(entry) : std::wstring();
     Document document;  // owns the fields
     document.add(*new Field(L"name", nameText.c_str(), kSearchedField));
     document.add(*new Field(L"path", pathText.c_str(), kStoredField));
@@ -93,7 +93,7 @@ void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords& 
     if (!foldedText.empty()) {
         document.add(*new Field(kFoldedField, foldedText.c_str(), kSearchedField));
     }
-    if (isDirectory(entry.attributes)) {
+    if (folded != nullptr && isDirectory(entry.attributes)) {
         document.add(*new Field(kKindField, kDirectoryKind, kMarkerField));
     }
     writer.addDocument(&document);
@@ -167,14 +167,16 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
         writer->setMaxFieldLength(kIndexMaxFieldLength);
         // A pass builds a whole index at once: large flushes, no merging of
         // segments on the way and no compound files, then one optimize.
-        writer->setRAMBufferSizeMB(kIndexRamBufferMB);
-        writer->setMergeFactor(kIndexMergeFactor);
-        writer->setUseCompoundFile(false);
+        if (input.tunedWriter) {
+            writer->setRAMBufferSizeMB(kIndexRamBufferMB);
+            writer->setMergeFactor(kIndexMergeFactor);
+            writer->setUseCompoundFile(false);
+        }
         WalkThread walk(input, stopRequested, channel);
         FoldedPathWords folded;
         while (auto batch = channel.pop()) {
             for (const auto& entry : *batch) {
-                addDocument(*writer, entry, folded);
+                addDocument(*writer, entry, input.foldedWords ? &folded : nullptr);
             }
             if (input.added != nullptr) {
                 input.added->fetch_add(batch->size(), std::memory_order_relaxed);

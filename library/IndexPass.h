@@ -34,6 +34,10 @@ struct PassInput {
     std::function<void()> afterWalk;
     // When given, counts the entries handed to the writer so far.
     std::atomic<std::size_t>* added = nullptr;
+    // Both on for every real pass; the benchmark turns them off to measure a
+    // pass as it was before the folded words and the writer's settings.
+    bool foldedWords = true;
+    bool tunedWriter = true;
 };
 
 // names analyses the "name" field (and must outlive the call); the folded
