@@ -98,6 +98,10 @@ std::uint64_t MediaLibrary::autoPassesStarted() const {
     return index_->automatic.passesStarted();
 }
 
+std::size_t MediaLibrary::autoWatchedFolders() const {
+    return index_->automatic.watchedFolders();
+}
+
 bool MediaLibrary::autoPassPending() const {
     return index_->automatic.passPending();
 }

@@ -73,6 +73,8 @@ public:
     bool autoIndexEnabled() const;
     std::uint64_t autoPassesStarted() const;
     bool autoPassPending() const;
+    // Folders watched for changes (0 until the watches are in place).
+    std::size_t autoWatchedFolders() const;
     // Waits until no pass of this library's indexer runs.
     void waitIndexerIdle() const;
 
