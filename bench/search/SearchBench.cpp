@@ -9,7 +9,8 @@
 // time from a new file appearing in the share to a search finding it (with
 // automatic indexing). Prints figures; asserts nothing.
 //
-//   search-bench [--files N] [--searches N] [--dir PATH] [--keep 1]
+//   search-bench [--files N] [--searches N] [--dir PATH] [--keep 1] [--appear N]
+// --appear N: how many times a new file's time to be found is measured (3).
 // With --keep 1 the tree under --dir is kept, and reused when it exists.
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
@@ -177,7 +178,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
     std::size_t files = 100000, searches = 1000;
+    int appearRounds = 3;
     bool keep = false;
     fs::path base = fs::temp_directory_path() / ("lyrebox-search-bench-" + std::to_string(::getpid()));
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -186,6 +189,7 @@ int main(int argc, char** argv) {
         if (arg == "--searches") searches = std::strtoul(argv[i + 1], nullptr, 10);
         if (arg == "--dir") base = argv[i + 1];
         if (arg == "--keep") keep = std::string(argv[i + 1]) == "1";
+        if (arg == "--appear") appearRounds = std::max(1, std::atoi(argv[i + 1]));
     }
     const fs::path music = base / "music";
     const fs::path index = base / "index";
@@ -350,7 +354,7 @@ int main(int argc, char** argv) {
         while (library.autoWatchedFolders() == 0 && Clock::now() < ready)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::vector<double> appear;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < appearRounds; ++round) {
             const std::string word = "appearing" + std::to_string(round);
             const fs::path file = music / ("Fresh " + word + ".mp3");
             t0 = Clock::now();
@@ -366,9 +370,11 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         library.setAutoIndex(false);
-        std::printf("new file found after: p50 %.0f ms (runs %.0f, %.0f, %.0f; 3000 ms of it is the quiet time)\n",
-                    percentile(appear, 0.5), appear[0], appear[1], appear[2]);
-        for (int round = 0; round < 3; ++round) {
+        std::string runs;
+        for (double t : appear) runs += (runs.empty() ? "" : ", ") + std::to_string(static_cast<long>(t));
+        std::printf("new file found after: p50 %.0f ms (runs %s ms; 3000 ms of it is the quiet time)\n",
+                    percentile(appear, 0.5), runs.c_str());
+        for (int round = 0; round < appearRounds; ++round) {
             std::error_code ignored;
             fs::remove(music / ("Fresh appearing" + std::to_string(round) + ".mp3"), ignored);
         }
