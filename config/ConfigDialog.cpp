@@ -157,11 +157,12 @@ void ConfigDialog::reindex() {
 }
 
 // With automatic indexing on, a changed list is indexed (and watched) at once.
+// The list keeps showing the entries as they were added.
 void ConfigDialog::sharesChanged() {
     if (!library_.autoIndexEnabled()) return;
     apply();
     library_.setSharedDirs(settings_.sharedDirs());
-    refresh();
+    showIndexStatus();
 }
 
 void ConfigDialog::onOk() {
