@@ -4,7 +4,9 @@
 #include "config/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "http/Server.h"
+#include "library/Indexer.h"
 #include "library/MediaLibrary.h"
+#include "platform/MessageLoop.h"
 #include "platform/Window.h"
 #include "platform/dialog/DialogFrontEnd.h"
 
@@ -18,6 +20,9 @@ using platform::UINT;
 using platform::WPARAM;
 
 namespace {
+
+// How often the Library page's index line is brought up to date.
+constexpr std::chrono::milliseconds kIndexStatusInterval{500};
 
 struct PageEntry {
     const char* name;
@@ -47,6 +52,7 @@ ConfigDialog::ConfigDialog(platform::HINSTANCE instance, HWND parent, Settings& 
     : ConfigDialog(instance, parent, settings, server, router.library()) {}
 
 ConfigDialog::~ConfigDialog() {
+    if (statusTimer_ >= 0) platform::MessageLoop::current().removeTimer(statusTimer_);
     if (window() != nullptr) platform::endDialog(window(), 0);
     // The pages' windows go with the main dialog's; the objects follow here.
 }
@@ -80,6 +86,14 @@ void ConfigDialog::onInitDialog() {
     platform::listViewSelectItem(list, 0);
     refresh();
     platform::showWindow(pages_[0]->window(), true);
+    if (statusTimer_ < 0)
+        statusTimer_ = platform::MessageLoop::current().addTimer(kIndexStatusInterval, [this] { showIndexStatus(); });
+}
+
+void ConfigDialog::showIndexStatus() {
+    if (!libraryPage_ || libraryPage_->window() == nullptr) return;
+    const IndexerState state = library_.indexerState();
+    libraryPage_->showIndexStatus(describeIndexerState(state), state.running);
 }
 
 void ConfigDialog::showPage(int index) {
@@ -93,14 +107,18 @@ void ConfigDialog::refresh() {
     serverPage_->refresh(settings_, server_.isRunning());
     securityPage_->refresh(settings_);
     libraryPage_->refresh(settings_, library_.isIndexing());
+    showIndexStatus();
 }
 
 // In the order of the settings file: server, access, library.
 void ConfigDialog::apply() {
     serverPage_->apply(settings_);
     securityPage_->apply(settings_);
+    const bool wasAutomatic = settings_.indexAutomatically();
     libraryPage_->apply(settings_);
     settings_.save();
+    // Only a change of the box turns the library's automatic indexing on or off.
+    if (settings_.indexAutomatically() != wasAutomatic) library_.setAutoIndex(settings_.indexAutomatically());
 }
 
 void ConfigDialog::startServer() {
@@ -139,8 +157,18 @@ void ConfigDialog::reindex() {
     refresh();
 }
 
+// With automatic indexing on, a changed list is indexed (and watched) at once.
+// The list keeps showing the entries as they were added.
+void ConfigDialog::sharesChanged() {
+    if (!library_.autoIndexEnabled()) return;
+    apply();
+    library_.setSharedDirs(settings_.sharedDirs());
+    showIndexStatus();
+}
+
 void ConfigDialog::onOk() {
     apply();
+    library_.setSharedDirs(settings_.sharedDirs());
     platform::sendMessage(window(), kMsgStop, 0, 0);
     platform::sendMessage(window(), kMsgStart, 0, 0);
     platform::endDialog(window(), platform::IDOK);
@@ -170,6 +198,7 @@ LRESULT ConfigDialog::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM lPara
         case kMsgStop: stopServer(); return 1;
         case kMsgApply: apply(); return 1;
         case kMsgReindex: reindex(); return 1;
+        case kMsgSharesChanged: sharesChanged(); return 1;
         default:
             return 0;
     }

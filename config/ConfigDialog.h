@@ -46,6 +46,8 @@ private:
     void startServer();
     void stopServer();
     void reindex();
+    void sharesChanged();
+    void showIndexStatus();
     void onOk();
 
     Settings& settings_;
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<ConfigAboutDialog> aboutPage_;
     ConfigPage* pages_[4] = {};
     int current_ = 0;
+    int statusTimer_ = -1;  // updates the Library page's index line while open
 };
 
 }  // namespace lyrebox

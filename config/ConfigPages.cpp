@@ -132,14 +132,23 @@ ConfigLibraryDialog::ConfigLibraryDialog(platform::HINSTANCE instance, HWND fram
 
 void ConfigLibraryDialog::refresh(const Settings& settings, bool indexing) {
     platform::checkDlgButton(window(), kEnableML, settings.enableML());
+    platform::checkDlgButton(window(), kIndexAutomatically, settings.indexAutomatically());
     HWND list = item(kSharedDirs);
     platform::listBoxResetContent(list);
     for (const std::string& dir : *settings.sharedDirs().snapshot()) platform::listBoxAddString(list, dir);
     platform::enableWindow(item(kReindex), !indexing);
 }
 
+void ConfigLibraryDialog::showIndexStatus(const std::string& text, bool indexing) {
+    if (platform::getDlgItemText(window(), kIndexStatus, 256) != text) {
+        platform::setDlgItemText(window(), kIndexStatus, text);
+    }
+    platform::enableWindow(item(kReindex), !indexing);
+}
+
 void ConfigLibraryDialog::apply(Settings& settings) {
     settings.setEnableML(platform::isDlgButtonChecked(window(), kEnableML));
+    settings.setIndexAutomatically(platform::isDlgButtonChecked(window(), kIndexAutomatically));
     HWND list = item(kSharedDirs);
     std::vector<std::string> dirs;
     for (int i = 0; i < platform::listBoxCount(list); ++i)
@@ -163,10 +172,12 @@ void ConfigLibraryDialog::removeDirectories() {
 LRESULT ConfigLibraryDialog::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
     if (isClick(message, wParam, kAddDirectory)) {
         addDirectory();
+        sendOwner(kMsgSharesChanged);
         return 1;
     }
     if (isClick(message, wParam, kRemoveDirectory)) {
         removeDirectories();
+        sendOwner(kMsgSharesChanged);
         return 1;
     }
     if (isClick(message, wParam, kReindex)) {

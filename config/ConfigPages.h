@@ -17,6 +17,7 @@ inline constexpr platform::UINT kMsgStart = 0x8001;
 inline constexpr platform::UINT kMsgStop = 0x8002;
 inline constexpr platform::UINT kMsgApply = 0x8003;
 inline constexpr platform::UINT kMsgReindex = 0x8004;
+inline constexpr platform::UINT kMsgSharesChanged = 0x8005;
 
 class ConfigPage : public Dialog {
 public:
@@ -54,6 +55,8 @@ public:
     ConfigLibraryDialog(platform::HINSTANCE instance, platform::HWND frame, platform::HWND owner);
     void refresh(const Settings& settings, bool indexing);
     void apply(Settings& settings);
+    // The line that says what the index is doing, and the Reindex button.
+    void showIndexStatus(const std::string& text, bool indexing);
 
 protected:
     platform::LRESULT dialogProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM) override;

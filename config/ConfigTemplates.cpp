@@ -70,6 +70,8 @@ const DialogTemplate& libraryTemplate() {
             {kAddDirectory, ControlKind::PushButton, "Add Directory", {4, 170, 72, 14}},
             {kRemoveDirectory, ControlKind::PushButton, "Remove Directory", {78, 170, 78, 14}},
             {kReindex, ControlKind::PushButton, "Reindex", {158, 170, 44, 14}},
+            {kIndexAutomatically, ControlKind::CheckBox, "Index Automatically", {8, 186, 150, 10}},
+            {kIndexStatus, ControlKind::Static, "", {8, 198, 194, 8}},
         }};
     return t;
 }

@@ -40,6 +40,8 @@ inline constexpr int kReindex = 3041;
 inline constexpr int kAddDirectory = 3037;
 inline constexpr int kRemoveDirectory = 3038;
 inline constexpr int kSharedDirs = 3035;
+inline constexpr int kIndexAutomatically = 3042;
+inline constexpr int kIndexStatus = 3043;
 
 // About page.
 inline constexpr int kAboutText = 3023;

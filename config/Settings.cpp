@@ -9,6 +9,7 @@ namespace lyrebox {
 
 namespace {
 
+constexpr const char* kIndexAutomaticallyKey = "Index Automatically";
 constexpr const char* kDefaultAllowedIPs = "127.0.0.1\r\n192.168.0.*\r\n192.168.1.*";
 
 // Replaces every occurrence of the two-character sequence with one byte,
@@ -106,6 +107,8 @@ void Settings::load() {
     blockedIPs_ = unescapeLineBreaks(readString("Blocked IPs", kMaxIPList + 1, ""));
     serverNames_ = readString("Server Names", kMaxServerNames + 1, "");
     enableML_ = readInt("Enable ML", 1) != 0;
+    indexAutomatically_ = readInt(kIndexAutomaticallyKey, 1) != 0;
+    indexKeyStored_ = readString(kIndexAutomaticallyKey, 16, "-") != "-";
     sharedDirs_.replace(splitSharedDirs(readString("Shared Dirs", kMaxSharedDirs + 1, "")));
 }
 
@@ -125,11 +128,17 @@ void Settings::save() const {
         {"Blocked Ips", escapeLineBreaks(blockedIPs_)},
         {"Enable ML", std::to_string(enableML_ ? 1 : 0)},
         {"Shared Dirs", escapeLineBreaks(joinSharedDirs(*sharedDirs_.snapshot()))}};
-    // The optional key is written once it has a value (or had one, so that
-    // emptying it sticks); files of users who never set it stay as they were.
+    // The optional keys are written once they differ from their default (or
+    // did, so that going back sticks); files of users who never set them stay
+    // as they were.
     if (!serverNames_.empty() || !readString("Server Names", 2, "").empty())
         keys.emplace_back("Server Names", escapeLineBreaks(serverNames_));
-    platform::writePrivateProfileStrings(kSection, keys, iniPath_);
+    if (!indexAutomatically_ || indexKeyStored_) {
+        keys.emplace_back(kIndexAutomaticallyKey, indexAutomatically_ ? "1" : "0");
+    }
+    if (platform::writePrivateProfileStrings(kSection, keys, iniPath_) && !indexAutomatically_) {
+        indexKeyStored_ = true;
+    }
 }
 
 }  // namespace lyrebox

@@ -60,6 +60,9 @@ public:
     void setServerNames(const std::string& text) { serverNames_ = text; }
     bool enableML() const { return enableML_; }
     void setEnableML(bool on) { enableML_ = on; }
+    // "Index Automatically": keep the library index current by itself.
+    bool indexAutomatically() const { return indexAutomatically_; }
+    void setIndexAutomatically(bool on) { indexAutomatically_ = on; }
 
     // The live list; readers on other threads take snapshots of it.
     SharedDirList& sharedDirs() { return sharedDirs_; }
@@ -86,6 +89,10 @@ private:
     std::string blockedIPs_;
     std::string serverNames_;
     bool enableML_ = true;
+    bool indexAutomatically_ = true;
+    // Whether the file holds the key; it is written only then or when it is
+    // off, so a file that never had it does not gain a line for the default.
+    mutable bool indexKeyStored_ = false;
     SharedDirList sharedDirs_;
 };
 

@@ -4,7 +4,10 @@
 #include "library/LibraryText.h"
 #include "library/SearchLimits.h"
 #include "library/analysis/FilenameAnalyzer.h"
+#include "library/analysis/FoldedText.h"
+#include "library/analysis/IndexAnalyzer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -13,6 +16,10 @@ namespace lyrebox {
 
 namespace {
 
+using lucene::analysis::filename::kDirectoryKind;
+using lucene::analysis::filename::kFoldedField;
+using lucene::analysis::filename::kFolderWordMark;
+using lucene::analysis::filename::kKindField;
 using lucene::analysis::filename::widen;
 using lucene::document::Document;
 using lucene::document::Field;
@@ -21,25 +28,74 @@ using lucene::index::IndexWriter;
 // "name" is searched but not kept; the other fields are kept but not searched.
 constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
 constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
+// One term, neither analysed nor kept: marks directories for folder searches.
+constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
 
-void addDocument(IndexWriter& writer, const FoundEntry& entry) {
-    // A file's name is cut before its last "."; a directory keeps its whole name.
-    std::string name = baseName(entry.path);
-    if (!isDirectory(entry.attributes)) {
-        const auto dot = name.rfind('.');
-        if (dot != std::string::npos) {
-            name.erase(dot);
-        }
+// A file's name is cut before its last "."; a directory keeps its whole name.
+std::string indexedName(const std::string& name, std::uint32_t attributes) {
+    if (isDirectory(attributes)) {
+        return name;
     }
-    const std::wstring nameText = widen(name);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// The folded words of an entry's path below its share: the words of its own
+// indexed name as they are, then the words of the folders above that its
+// name lacks, each marked with kFolderWordMark. Each word once. Entries of
+// one directory come together, so the folders' words are kept for the next.
+class FoldedPathWords {
+public:
+    std::wstring of(const FoundEntry& entry) {
+        const std::size_t start = std::min(entry.shareLength, entry.path.size());
+        const auto slash = entry.path.rfind('/');
+        const std::size_t nameStart = slash == std::string::npos || slash < start ? start : slash + 1;
+        const std::string_view folders(entry.path.data() + start, nameStart > start ? nameStart - start - 1 : 0);
+        if (folders != parent_) {
+            parent_.assign(folders);
+            parentWords_.clear();
+            lucene::analysis::filename::addFoldedWords(folders, parentWords_);
+        }
+        words_.clear();
+        lucene::analysis::filename::addFoldedWords(indexedName(entry.path.substr(nameStart), entry.attributes),
+                                                   words_);
+        std::wstring text;
+        for (const auto& word : words_) {
+            if (!text.empty()) text += L' ';
+            text += word;
+        }
+        for (const auto& word : parentWords_) {
+            if (std::find(words_.begin(), words_.end(), word) != words_.end()) continue;
+            if (!text.empty()) text += L' ';
+            text += kFolderWordMark;
+            text += word;
+        }
+        return text;
+    }
+
+private:
+    std::string parent_;
+    std::vector<std::wstring> parentWords_;
+    std::vector<std::wstring> words_;
+};
+
+void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords* folded) {
+    const std::wstring nameText = widen(indexedName(baseName(entry.path), entry.attributes));
     const std::wstring pathText = widen(entry.path);
     const std::wstring attributesText = std::to_wstring(entry.attributes);
     const std::wstring sizeText = std::to_wstring(entry.size);
+    const std::wstring foldedText = folded != nullptr ? folded->of(entry) : std::wstring();
     Document document;  // owns the fields
     document.add(*new Field(L"name", nameText.c_str(), kSearchedField));
     document.add(*new Field(L"path", pathText.c_str(), kStoredField));
     document.add(*new Field(L"attributes", attributesText.c_str(), kStoredField));
     document.add(*new Field(L"size", sizeText.c_str(), kStoredField));
+    if (!foldedText.empty()) {
+        document.add(*new Field(kFoldedField, foldedText.c_str(), kSearchedField));
+    }
+    if (folded != nullptr && isDirectory(entry.attributes)) {
+        document.add(*new Field(kKindField, kDirectoryKind, kMarkerField));
+    }
     writer.addDocument(&document);
 }
 
@@ -89,7 +145,8 @@ private:
 }  // namespace
 
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
-                        lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested) {
+                        lucene::analysis::filename::FilenameAnalyzer& names, const std::atomic<bool>& stopRequested) {
+    lucene::analysis::filename::IndexAnalyzer analyzer(names);  // outlives the writer
     std::error_code error;
     std::filesystem::create_directories(store.indexPath(), error);
     if (error) {
@@ -108,10 +165,21 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             writer = std::make_unique<IndexWriter>(target.c_str(), &analyzer, true);
         }
         writer->setMaxFieldLength(kIndexMaxFieldLength);
+        // A pass builds a whole index at once: large flushes, no merging of
+        // segments on the way and no compound files, then one optimize.
+        if (input.tunedWriter) {
+            writer->setRAMBufferSizeMB(kIndexRamBufferMB);
+            writer->setMergeFactor(kIndexMergeFactor);
+            writer->setUseCompoundFile(false);
+        }
         WalkThread walk(input, stopRequested, channel);
+        FoldedPathWords folded;
         while (auto batch = channel.pop()) {
             for (const auto& entry : *batch) {
-                addDocument(*writer, entry);
+                addDocument(*writer, entry, input.foldedWords ? &folded : nullptr);
+            }
+            if (input.added != nullptr) {
+                input.added->fetch_add(batch->size(), std::memory_order_relaxed);
             }
         }
         const WalkResult walked = walk.join();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "library/IndexStore.h"
+#include "library/analysis/FilenameAnalyzer.h"
 
 #include <CLucene.h>
 
@@ -31,9 +32,17 @@ struct PassInput {
     // Called on the pass's thread when every document is added, before the
     // new index is committed (progress reporting, tests).
     std::function<void()> afterWalk;
+    // When given, counts the entries handed to the writer so far.
+    std::atomic<std::size_t>* added = nullptr;
+    // Both on for every real pass; the benchmark turns them off to measure a
+    // pass as it was before the folded words and the writer's settings.
+    bool foldedWords = true;
+    bool tunedWriter = true;
 };
 
+// names analyses the "name" field (and must outlive the call); the folded
+// words need no analyzer of the caller's.
 PassResult runIndexPass(const IndexStore& store, const PassInput& input,
-                        lucene::analysis::Analyzer& analyzer, const std::atomic<bool>& stopRequested);
+                        lucene::analysis::filename::FilenameAnalyzer& names, const std::atomic<bool>& stopRequested);
 
 }  // namespace lyrebox

@@ -3,9 +3,14 @@
 #include "library/LibraryText.h"
 #include "platform/DirectorySearch.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <memory>
 
 namespace lyrebox {
 
@@ -44,6 +49,21 @@ std::optional<EntryChannel::Batch> EntryChannel::pop() {
     return batch;
 }
 
+bool mayBeKept(const WalkItem& item, const std::set<std::string>& extensions) {
+    if (item.name == "." || item.name == "..") {
+        return false;
+    }
+    // A regular file is decided by its name; links and unknown types need a look.
+    return item.type != DT_REG || extensions.count(fileExtension(std::string(item.name))) != 0;
+}
+
+bool isKept(std::string_view name, std::uint32_t attributes, const std::set<std::string>& extensions) {
+    if (name == "." || name == "..") {
+        return false;
+    }
+    return isDirectory(attributes) || extensions.count(fileExtension(std::string(name))) != 0;
+}
+
 namespace {
 
 struct WalkEnded {};
@@ -63,6 +83,35 @@ std::optional<DirectoryId> identify(const std::string& path) {
     return DirectoryId{status.st_dev, status.st_ino};
 }
 
+// The attributes an indexed entry keeps, as the directory search reports them.
+std::uint32_t attributesOf(const struct stat& status) {
+    std::uint32_t attributes =
+        S_ISDIR(status.st_mode) ? platform::FILE_ATTRIBUTE_DIRECTORY : platform::FILE_ATTRIBUTE_ARCHIVE;
+    if ((status.st_mode & S_IWUSR) == 0) {
+        attributes |= platform::FILE_ATTRIBUTE_READONLY;
+    }
+    return attributes;
+}
+
+// A link to a file counts only when its final target has a playable name too.
+bool linkTargetIsPlayable(int directoryFd, const dirent* found, const std::set<std::string>& extensions) {
+    if (found->d_type != DT_LNK && found->d_type != DT_UNKNOWN) {
+        return true;
+    }
+    struct stat link {};
+    if (::fstatat(directoryFd, found->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode)) {
+        return true;
+    }
+    std::error_code error;
+    const auto target = std::filesystem::canonical(
+        std::filesystem::path("/proc/self/fd") / std::to_string(directoryFd) / found->d_name, error);
+    return !error && extensions.count(fileExtension(target.filename().string())) != 0;
+}
+
+struct DirCloser {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
 class Walker {
 public:
     Walker(const std::set<std::string>& extensions, const std::atomic<bool>& stop, EntryChannel& channel)
@@ -75,11 +124,14 @@ public:
         }
         const auto item = platform::lookupPath(path);
         if (item && !isDirectory(item->attributes)) {
-            take(path, *item);
+            const auto slash = path.rfind('/');
+            take(path, item->attributes, item->size, slash == std::string::npos ? 0 : slash + 1);
             return;
         }
+        // Below the root "/" the paths begin "/x", so the part below it starts at 1.
+        shareLength_ = path == "/" ? 1 : path.size() + 1;
         std::vector<DirectoryId> ancestors;
-        walkDirectory(path, ancestors);
+        walkDirectory(path, identify(path), ancestors);
     }
 
     void flush() {
@@ -90,52 +142,68 @@ public:
     }
 
 private:
-    bool taken(const platform::FindRecord& item) const {
-        if (item.name == "." || item.name == "..") {
-            return false;
-        }
-        if (isDirectory(item.attributes)) {
-            return true;
-        }
-        // Regular files only; a link's final target must have a playable name too.
-        return !item.special && extensions_.count(fileExtension(item.name)) != 0 &&
-               (item.targetName.empty() || extensions_.count(fileExtension(item.targetName)) != 0);
-    }
+    struct Subdirectory {
+        std::string path;
+        DirectoryId id;
+    };
 
     // ancestors holds the directories above, so that a symbolic link back up
     // the tree is not followed round and round.
-    void walkDirectory(const std::string& path, std::vector<DirectoryId>& ancestors) {
+    void walkDirectory(const std::string& path, std::optional<DirectoryId> id, std::vector<DirectoryId>& ancestors) {
         if (stop_.load(std::memory_order_relaxed)) {
             throw WalkEnded{};
         }
-        const auto id = identify(path);
         if (id && std::find(ancestors.begin(), ancestors.end(), *id) != ancestors.end()) {
             return;
         }
-        std::vector<std::string> subdirectories;
-        for (const auto& item : platform::listDirectoryItems(path)) {
-            if (!taken(item)) {
-                continue;
+        std::vector<Subdirectory> subdirectories;
+        {
+            std::unique_ptr<DIR, DirCloser> directory(::opendir(path.empty() ? "/" : path.c_str()));
+            if (!directory) {
+                return;
             }
-            std::string itemPath = joinPath(path, item.name);
-            if (isDirectory(item.attributes)) {
-                subdirectories.push_back(itemPath);
+            const int fd = ::dirfd(directory.get());
+            while (const dirent* found = ::readdir(directory.get())) {
+                if (!mayBeKept(WalkItem{found->d_name, found->d_type}, extensions_)) {
+                    continue;
+                }
+                struct stat status {};
+                if (::fstatat(fd, found->d_name, &status, 0) != 0 &&
+                    ::fstatat(fd, found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;
+                }
+                // Regular files and folders only: a FIFO, socket or device
+                // with a playable name is no music.
+                if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+                    continue;
+                }
+                const std::uint32_t attributes = attributesOf(status);
+                if (!isKept(found->d_name, attributes, extensions_)) {
+                    continue;
+                }
+                if (!isDirectory(attributes) && !linkTargetIsPlayable(fd, found, extensions_)) {
+                    continue;
+                }
+                std::string itemPath = joinPath(path, found->d_name);
+                if (isDirectory(attributes)) {
+                    subdirectories.push_back(Subdirectory{itemPath, DirectoryId{status.st_dev, status.st_ino}});
+                }
+                take(std::move(itemPath), attributes, isDirectory(attributes) ? 0 : status.st_size, shareLength_);
             }
-            take(std::move(itemPath), item);
         }
         if (id) {
             ancestors.push_back(*id);
         }
         for (const auto& subdirectory : subdirectories) {
-            walkDirectory(subdirectory, ancestors);
+            walkDirectory(subdirectory.path, subdirectory.id, ancestors);
         }
         if (id) {
             ancestors.pop_back();
         }
     }
 
-    void take(std::string path, const platform::FindRecord& item) {
-        batch_.push_back(FoundEntry{std::move(path), item.attributes, static_cast<std::uint32_t>(item.size)});
+    void take(std::string path, std::uint32_t attributes, std::uint64_t size, std::size_t shareLength) {
+        batch_.push_back(FoundEntry{std::move(path), attributes, static_cast<std::uint32_t>(size), shareLength});
         if (batch_.size() >= EntryChannel::kBatchSize) {
             flush();
         }
@@ -145,6 +213,7 @@ private:
     const std::atomic<bool>& stop_;
     EntryChannel& channel_;
     EntryChannel::Batch batch_;
+    std::size_t shareLength_ = 0;
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lyrebox {
@@ -24,6 +25,9 @@ struct FoundEntry {
     std::string path;
     std::uint32_t attributes = 0;
     std::uint32_t size = 0;  // the low 32 bits of the file size
+    // Where the part of path below its shared entry begins (the folded
+    // words are made of that part).
+    std::size_t shareLength = 0;
 };
 
 // Batches from the walking thread to the writing thread, in order, with a
@@ -52,6 +56,21 @@ private:
 };
 
 enum class WalkResult { Complete, Stopped, Failed };
+
+// One directory item as the walk first sees it: its name and the type its
+// directory entry reports (DT_* of <dirent.h>), before any stat.
+struct WalkItem {
+    std::string_view name;
+    unsigned char type;
+};
+
+// Whether the walk might keep an item, by its name and entry type alone; an
+// item that passes is looked up (stat) and then decided by isKept. Items
+// refused here are never looked up.
+bool mayBeKept(const WalkItem& item, const std::set<std::string>& extensions);
+// Whether an item is indexed: a directory, or a file with one of the
+// extensions. attributes are those of the looked-up item.
+bool isKept(std::string_view name, std::uint32_t attributes, const std::set<std::string>& extensions);
 
 // Walks each shared entry in list order: a file entry is taken as it is; a
 // directory gives all its taken items (directories, and files with one of the

@@ -3,6 +3,7 @@
 #include "library/MediaLibrary.h"
 
 #include "config/Settings.h"
+#include "library/AutoIndexer.h"
 #include "library/Indexer.h"
 #include "library/LibrarySearcher.h"
 
@@ -10,13 +11,21 @@ namespace lyrebox {
 
 // Created with the library and destroyed with it: the searcher first, then the
 // indexer, whose destructor waits for a running pass.
+// The auto indexer goes first, so that it starts no pass meanwhile.
 class LibraryIndex {
 public:
     LibraryIndex(const std::vector<std::string>& dirs, std::string indexPath)
-        : indexer(playableExtensions(), dirs, std::move(indexPath)), searcher(indexer.indexPath()) {}
+        : indexer(playableExtensions(), dirs, std::move(indexPath)),
+          searcher(indexer.indexPath()),
+          automatic(indexer, indexer.indexPath()),
+          dirs(dirs) {
+        automatic.setRoots(dirs);
+    }
 
     Indexer indexer;
     LibrarySearcher searcher;
+    AutoIndexer automatic;
+    std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
 };
 
 MediaLibrary::MediaLibrary(Settings& settings) : MediaLibrary(settings, defaultIndexPath()) {}
@@ -30,7 +39,13 @@ MediaLibrary::~MediaLibrary() = default;
 
 void MediaLibrary::setSharedDirs(SharedDirList& list) {
     dirs_.store(&list, std::memory_order_release);
-    index_->indexer.setDirs(*list.snapshot());
+    std::vector<std::string> dirs = *list.snapshot();
+    index_->indexer.setDirs(dirs);
+    if (dirs != index_->dirs) {
+        index_->dirs = dirs;
+        index_->automatic.setRoots(std::move(dirs));
+        index_->automatic.requestPass();  // only heard when automatic indexing is on
+    }
 }
 
 void MediaLibrary::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
@@ -41,13 +56,55 @@ void MediaLibrary::search(const std::string& query, std::vector<FileEntry>& resu
     keepSharedResults(results);
 }
 
+SearchResult MediaLibrary::searchWithTotal(const std::string& query, bool dirsOnly) {
+    if (query.empty()) {
+        return {};
+    }
+    return index_->searcher.find(query, dirsOnly);
+}
+
 bool MediaLibrary::startIndexer() {
-    Indexer& indexer = index_->indexer;
-    if (indexer.isRunning() || !indexer.start()) {
+    if (!index_->indexer.startPass()) {
         return false;
     }
-    indexer.waitStarted();
+    index_->automatic.passStarted();  // what was asked for so far is covered
     return true;
+}
+
+IndexerState MediaLibrary::indexerState() const {
+    return index_->indexer.state();
+}
+
+void MediaLibrary::setAutoIndex(bool on) {
+    setAutoIndex(on, AutoIndexTiming{});
+}
+
+void MediaLibrary::setAutoIndex(bool on, const AutoIndexTiming& timing) {
+    AutoIndexer& automatic = index_->automatic;
+    if (on == automatic.enabled()) {
+        return;
+    }
+    automatic.enable(on, timing);
+    // Shares but no index yet: build one now rather than waiting for a change.
+    if (on && !index_->dirs.empty() && !index_->indexer.state().hasIndex) {
+        automatic.requestPass();
+    }
+}
+
+bool MediaLibrary::autoIndexEnabled() const {
+    return index_->automatic.enabled();
+}
+
+std::uint64_t MediaLibrary::autoPassesStarted() const {
+    return index_->automatic.passesStarted();
+}
+
+std::size_t MediaLibrary::autoWatchedFolders() const {
+    return index_->automatic.watchedFolders();
+}
+
+bool MediaLibrary::autoPassPending() const {
+    return index_->automatic.passPending();
 }
 
 bool MediaLibrary::isIndexing() const {

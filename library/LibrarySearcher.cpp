@@ -1,5 +1,6 @@
 #include "library/LibrarySearcher.h"
 
+#include "library/FoldedSearch.h"
 #include "library/SearchLimits.h"
 #include "library/SearchQuery.h"
 
@@ -53,27 +54,59 @@ SearcherPtr openSearcher(const IndexStore& store) {
     return SearcherPtr(new IndexSearcher(directory->c_str()));
 }
 
+// Every hit of a query, unscored, as a set.
+class SetCollector : public lucene::search::HitCollector {
+public:
+    explicit SetCollector(DocSet& set) : set_(set) {}
+    void collect(const std::int32_t doc, const float_t /*score*/) override { set_.add(doc); }
+
+private:
+    DocSet& set_;
+};
+
+bool readEntry(IndexSearcher& searcher, std::int32_t doc, FileEntry& entry) {
+    Document document;
+    if (!searcher.doc(doc, document)) {
+        return false;
+    }
+    entry.path = narrow(document.get(L"path"));
+    entry.attributes = static_cast<std::uint32_t>(storedNumber(document, L"attributes"));
+    entry.size = storedNumber(document, L"size");
+    return true;
+}
+
 }  // namespace
 
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
+    SearchResult found = find(query, dirsOnly);
+    for (auto& entry : found.items) {
+        results.push_back(std::move(entry));
+    }
+}
+
+SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
+    SearchResult result;
+    auto& results = result.items;
     const auto prepared = prepareQuery(query);
     if (query.empty() || !prepared) {
-        return;
+        return result;
     }
     try {
         SearcherPtr searcher = openSearcher(store_);
         if (!searcher) {
-            return;
+            return result;
         }
         QueryParser parser(L"name", &analyzer_);
         parser.setDefaultOperator(QueryParser::AND_OPERATOR);
         const std::wstring text = widen(*prepared);
         std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
         if (!parsed) {
-            return;
+            return result;
         }
+        lucene::index::IndexReader& reader = *searcher->getReader();
+        DocSet named(reader.maxDoc());  // the accepted hits of the name query
         // Fetch the best hits by window; with dirsOnly the files among them do
         // not count, so widen the window until 500 directories are accepted or
         // the hits run out.
@@ -83,36 +116,79 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
         for (;;) {
             std::unique_ptr<TopDocs> top(searcher->_search(parsed.get(), nullptr, window));
             if (!top) {
-                return;
+                return result;
             }
             for (; walked < top->scoreDocsLength && accepted < kMaxSearchResults; ++walked) {
-                Document document;
-                if (!searcher->doc(top->scoreDocs[walked].doc, document)) {
-                    continue;
-                }
-                const auto attributes = static_cast<std::uint32_t>(storedNumber(document, L"attributes"));
-                if (dirsOnly && !isDirectory(attributes)) {
-                    continue;
-                }
+                const std::int32_t doc = top->scoreDocs[walked].doc;
                 FileEntry entry;
-                entry.path = narrow(document.get(L"path"));
-                entry.attributes = attributes;
-                entry.size = storedNumber(document, L"size");
+                if (!readEntry(*searcher, doc, entry)) {
+                    continue;
+                }
+                if (dirsOnly && !isDirectory(entry.attributes)) {
+                    continue;
+                }
                 results.push_back(std::move(entry));
+                named.add(doc);
                 ++accepted;
             }
             // Done when enough are accepted, or this window already held every hit.
             if (accepted >= kMaxSearchResults || !dirsOnly || top->scoreDocsLength < window ||
                 window >= top->totalHits) {
-                return;
+                break;
             }
             window = static_cast<std::int32_t>(std::min<std::int64_t>(top->totalHits, std::int64_t{window} * 4));
         }
+        result.total = accepted;
+
+        // The folded half: the items the name query missed, in index order.
+        DocSet folded = foldedMatches(reader, plainQueryWords(*prepared));
+        bool marked = false;
+        const DocSet directories = dirsOnly ? directoryDocs(reader, marked) : DocSet();
+        if (dirsOnly && marked) {
+            folded.intersect(directories);
+        }
+        if (accepted >= kMaxSearchResults) {
+            // The list is full; the total still counts every item either half finds.
+            DocSet all(reader.maxDoc());
+            SetCollector collector(all);
+            searcher->_search(parsed.get(), nullptr, &collector);
+            if (dirsOnly) {
+                all.intersect(directories);
+            }
+            all.unite(named);
+            if (!dirsOnly || marked) {
+                all.unite(folded);
+            }
+            result.total = all.count();
+            result.cut = result.total > results.size();
+            return result;
+        }
+        folded.subtract(named);
+        result.total = accepted + folded.count();
+        // Enough candidates for the places left; every one when each must still
+        // be checked for being a directory.
+        const std::size_t wanted = dirsOnly && !marked ? folded.count() : kMaxSearchResults - accepted;
+        const std::vector<std::int32_t> extra = folded.members(wanted);
+        for (std::int32_t doc : extra) {
+            if (results.size() >= kMaxSearchResults) {
+                break;
+            }
+            FileEntry entry;
+            if (!readEntry(*searcher, doc, entry) || (dirsOnly && !isDirectory(entry.attributes))) {
+                --result.total;
+                continue;
+            }
+            results.push_back(std::move(entry));
+        }
+        result.cut = result.total > results.size();
     } catch (CLuceneError&) {
         // No index yet, an unparsable query, a damaged file: what was appended stays.
+        result.total = std::max(result.total, results.size());
     } catch (const std::exception&) {
         // Out of memory on a huge query: the same, never past the connection thread.
+        result.total = std::max(result.total, results.size());
     }
+    return result;
 }
 
 }  // namespace lyrebox

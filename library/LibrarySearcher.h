@@ -1,8 +1,11 @@
 // Answers library searches from the index that the indexer writes.
 //
 // Each search opens the current index, parses the query on the "name" field
-// with AND as the default operator, and appends up to 500 results; it closes
-// everything before it returns, so a new index is seen by the next search.
+// with AND as the default operator and takes its hits in rank order; then come
+// the items whose folded path words (folder names and the file name, accents
+// and case folded) hold every plain word of the query, the last one as a
+// prefix, in index order. No item twice, at most 500 in all. Everything is
+// closed before the search returns, so a new index is seen by the next one.
 // Any number of searches may run at once on connection threads, beside a
 // pass: the analyzer keeps its per-thread state itself, and the open and close
 // run under IndexStore's lock. Every CLucene error ends the search with what
@@ -18,6 +21,14 @@
 
 namespace lyrebox {
 
+// One search's answer: the items in order, how many items match in all, and
+// whether items were left out (cut at the 500-item limit).
+struct SearchResult {
+    std::vector<FileEntry> items;
+    std::size_t total = 0;
+    bool cut = false;
+};
+
 class LibrarySearcher {
 public:
     explicit LibrarySearcher(std::string indexPath);
@@ -25,6 +36,7 @@ public:
     LibrarySearcher& operator=(const LibrarySearcher&) = delete;
 
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
+    SearchResult find(const std::string& query, bool dirsOnly);
 
 private:
     IndexStore store_;

@@ -32,6 +32,9 @@ using ParamMap = std::map<std::string, std::string>;
 
 // Search and indexing state; defined with the search code.
 class LibraryIndex;
+struct AutoIndexTiming;
+struct IndexerState;
+struct SearchResult;
 
 class MediaLibrary {
 public:
@@ -62,8 +65,23 @@ public:
 
     // Up to 500 results in rank order; dirsOnly keeps directories only.
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
+    // The same results with the number of all matches and whether the list was cut.
+    SearchResult searchWithTotal(const std::string& query, bool dirsOnly);
     bool startIndexer();
     bool isIndexing() const;
+    // Whether a pass runs and how far it is, whether an index exists, how the
+    // last pass ended. Any thread.
+    IndexerState indexerState() const;
+    // Automatic indexing: a pass when there are shares but no index, when the
+    // shares change (setSharedDirs), and a quiet while after their files
+    // change. Off until turned on (the plugin does, from its setting).
+    void setAutoIndex(bool on);
+    void setAutoIndex(bool on, const AutoIndexTiming& timing);
+    bool autoIndexEnabled() const;
+    std::uint64_t autoPassesStarted() const;
+    bool autoPassPending() const;
+    // Folders watched for changes (0 until the watches are in place).
+    std::size_t autoWatchedFolders() const;
     // Waits until no pass of this library's indexer runs.
     void waitIndexerIdle() const;
 

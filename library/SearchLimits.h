@@ -8,6 +8,10 @@ namespace lyrebox {
 
 // The writer indexes at most this many terms of one field.
 inline constexpr std::int32_t kIndexMaxFieldLength = 261;
+// The writer's memory for documents before it flushes a segment, and how
+// many segments it gathers before merging them (a pass optimizes once at the end).
+inline constexpr double kIndexRamBufferMB = 48.0;
+inline constexpr std::int32_t kIndexMergeFactor = 40;
 // One search appends at most this many results.
 inline constexpr std::size_t kMaxSearchResults = 500;
 // Hits fetched per round when directories only are wanted; grows by 4x.

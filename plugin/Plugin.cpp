@@ -5,6 +5,7 @@
 #include "config/ConfigDialog.h"
 #include "config/Settings.h"
 #include "http/Server.h"
+#include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/Module.h"
 #include "platform/Window.h"
@@ -46,6 +47,8 @@ int Plugin::init() {
     // Documents and batches of play-list edits reach the player in one round
     // trip through a window of ours on this (the player's) thread.
     router_->gateway().useWindowThreadRelay();
+    // Keeps the library index current, and builds it now if there is none.
+    router_->library().setAutoIndex(settings_->indexAutomatically());
     server_ = std::make_unique<Server>(settings_->listenIP(), static_cast<std::uint16_t>(settings_->listenPort()));
     // Connections reach the router through the server, which closes them
     // all before quit destroys the router.

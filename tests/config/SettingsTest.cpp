@@ -174,3 +174,33 @@ TEST(Settings, ServerNamesLoadSaveAndAnEmptiedValueSticks) {
     EXPECT_EQ(Settings(ini).serverNames(), "") << "the old names do not come back";
     EXPECT_EQ(Settings(dir.file("absent.ini")).serverNames(), "");
 }
+
+TEST(Settings, IndexAutomaticallyIsOnByDefaultAndWrittenOnlyOnceItWasOff) {
+    TempDir dir;
+    const struct {
+        std::string file;      // the key's line in the file, if any
+        bool loaded;           // what the setting reads
+        bool setTo;            // what it is set to before the save
+        std::string expected;  // the key's line after the save ("" for none)
+    } cases[] = {
+        {"", true, true, ""},
+        {"Index Automatically=0\n", false, false, "Index Automatically=0\n"},
+        {"Index Automatically=0\n", false, true, "Index Automatically=1\n"},
+        {"", true, false, "Index Automatically=0\n"},
+        {"Index Automatically=1\n", true, true, "Index Automatically=1\n"},
+        {"Index Automatically=7\n", true, true, "Index Automatically=1\n"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const auto ini = dir.write("i" + std::to_string(n++) + ".ini", kSectionLine + c.file);
+        Settings s(ini);
+        EXPECT_EQ(s.indexAutomatically(), c.loaded) << c.file;
+        s.setIndexAutomatically(c.setTo);
+        s.save();
+        const auto text = TempDir::read(ini);
+        const auto at = text.find("Index Automatically=");
+        EXPECT_EQ(at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) + 1 - at), c.expected)
+            << c.file;
+        EXPECT_EQ(Settings(ini).indexAutomatically(), c.setTo);
+    }
+}

@@ -1,0 +1,174 @@
+#include "library/FoldedSearch.h"
+
+#include "library/analysis/FoldedText.h"
+#include "library/analysis/IndexAnalyzer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cwchar>
+#include <memory>
+#include <sstream>
+
+namespace lyrebox {
+
+namespace {
+
+using lucene::index::IndexReader;
+using lucene::index::Term;
+using lucene::index::TermDocs;
+using lucene::index::TermEnum;
+using lucene::analysis::filename::kFoldedField;
+using lucene::analysis::filename::kFolderWordMark;
+
+// A Term is reference counted by CLucene; released by dropping the count.
+struct TermRelease {
+    void operator()(Term* term) const { _CLDECDELETE(term); }
+};
+using TermPtr = std::unique_ptr<Term, TermRelease>;
+
+struct DocsClose {
+    void operator()(TermDocs* docs) const {
+        docs->close();
+        _CLDELETE(docs);
+    }
+};
+struct EnumClose {
+    void operator()(TermEnum* terms) const {
+        terms->close();
+        _CLDELETE(terms);
+    }
+};
+
+void readAll(TermDocs& docs, DocSet& into) {
+    std::int32_t numbers[256];
+    std::int32_t freqs[256];
+    for (;;) {
+        const std::int32_t n = docs.read(numbers, freqs, 256);
+        if (n <= 0) return;
+        for (std::int32_t i = 0; i < n; ++i) into.add(numbers[i]);
+    }
+}
+
+DocSet wordDocs(IndexReader& reader, const TCHAR* field, const std::wstring& word) {
+    DocSet set(reader.maxDoc());
+    TermPtr term(_CLNEW Term(field, word.c_str()));
+    std::unique_ptr<TermDocs, DocsClose> docs(reader.termDocs(term.get()));
+    if (docs) readAll(*docs, set);
+    return set;
+}
+
+DocSet prefixDocs(IndexReader& reader, const std::wstring& prefix) {
+    DocSet set(reader.maxDoc());
+    TermPtr start(_CLNEW Term(kFoldedField, prefix.c_str()));
+    std::unique_ptr<TermEnum, EnumClose> terms(reader.terms(start.get()));
+    std::unique_ptr<TermDocs, DocsClose> docs(reader.termDocs());
+    if (!terms || !docs) return set;
+    do {
+        const Term* term = terms->term(false);
+        if (term == nullptr || std::wcscmp(term->field(), kFoldedField) != 0 ||
+            std::wcsncmp(term->text(), prefix.c_str(), prefix.size()) != 0) {
+            break;
+        }
+        if (term->text()[prefix.size()] == L'.') {
+            continue;  // the whole first part of a dotted word is not its prefix
+        }
+        docs->seek(terms.get());
+        readAll(*docs, set);
+    } while (terms->next());
+    return set;
+}
+
+bool isOperator(const std::string& token) {
+    return token == "AND" || token == "OR" || token == "NOT" || token == "&&" || token == "||";
+}
+
+}  // namespace
+
+void DocSet::intersect(const DocSet& other) {
+    for (std::size_t i = 0; i < bits_.size(); ++i) bits_[i] &= i < other.bits_.size() ? other.bits_[i] : 0;
+}
+
+void DocSet::unite(const DocSet& other) {
+    if (other.bits_.size() > bits_.size()) bits_.resize(other.bits_.size(), 0);
+    for (std::size_t i = 0; i < other.bits_.size(); ++i) bits_[i] |= other.bits_[i];
+}
+
+void DocSet::subtract(const DocSet& other) {
+    for (std::size_t i = 0; i < bits_.size() && i < other.bits_.size(); ++i) bits_[i] &= ~other.bits_[i];
+}
+
+std::size_t DocSet::count() const {
+    std::size_t n = 0;
+    for (auto word : bits_) n += static_cast<std::size_t>(std::popcount(word));
+    return n;
+}
+
+std::vector<std::int32_t> DocSet::members(std::size_t limit, const DocSet* skip) const {
+    std::vector<std::int32_t> out;
+    for (std::size_t i = 0; i < bits_.size() && out.size() < limit; ++i) {
+        for (std::uint64_t word = bits_[i]; word != 0 && out.size() < limit; word &= word - 1) {
+            const auto doc = static_cast<std::int32_t>(i * 64 + static_cast<std::size_t>(std::countr_zero(word)));
+            if (skip == nullptr || !skip->has(doc)) out.push_back(doc);
+        }
+    }
+    return out;
+}
+
+PlainWords plainQueryWords(const std::string& query) {
+    std::istringstream tokens(query);
+    std::string token;
+    std::string required;
+    std::string excluded;
+    bool negate = false;
+    while (tokens >> token) {
+        if (token == "NOT") {
+            negate = true;
+            continue;
+        }
+        if (isOperator(token)) continue;
+        if (token[0] == '-' || token[0] == '!') {
+            negate = true;
+            token.erase(0, 1);
+        } else if (token[0] == '+') {
+            token.erase(0, 1);
+        }
+        (negate ? excluded : required) += token + ' ';
+        negate = false;
+    }
+    return PlainWords{lucene::analysis::filename::foldedWords(required),
+                      lucene::analysis::filename::foldedWords(excluded)};
+}
+
+DocSet foldedMatches(IndexReader& reader, const PlainWords& words) {
+    if (words.required.empty()) return DocSet(reader.maxDoc());
+    const auto inFolder = [](const std::wstring& word) { return kFolderWordMark + word; };
+    // The last word, as a prefix: in the item's own name, or in a folder above.
+    DocSet ownName = prefixDocs(reader, words.required.back());
+    DocSet matches = ownName;
+    matches.unite(prefixDocs(reader, inFolder(words.required.back())));
+    for (std::size_t i = 0; i + 1 < words.required.size() && !matches.empty(); ++i) {
+        DocSet own = wordDocs(reader, kFoldedField, words.required[i]);
+        DocSet either = own;
+        either.unite(wordDocs(reader, kFoldedField, inFolder(words.required[i])));
+        matches.intersect(either);
+        ownName.unite(own);
+    }
+    // One word at least must be the item's own: "alpha" finds the folder
+    // "Alpha Band", not everything inside it; "alpha morning" finds the
+    // song "Morning" inside it.
+    matches.intersect(ownName);
+    for (const auto& word : words.excluded) {
+        if (matches.empty()) break;
+        matches.subtract(wordDocs(reader, kFoldedField, word));
+        matches.subtract(wordDocs(reader, kFoldedField, inFolder(word)));
+    }
+    return matches;
+}
+
+DocSet directoryDocs(IndexReader& reader, bool& found) {
+    DocSet set = wordDocs(reader, lucene::analysis::filename::kKindField, lucene::analysis::filename::kDirectoryKind);
+    found = !set.empty();
+    return set;
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,58 @@
+// The folded half of a library search: which documents hold every plain
+// word of a query among their folded path words, the last word as a prefix.
+//
+// Document sets are bit sets over the reader's document numbers. Functions on
+// one open reader; the caller keeps it open and on one thread meanwhile.
+#pragma once
+
+#include <CLucene.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lyrebox {
+
+class DocSet {
+public:
+    explicit DocSet(std::int32_t size = 0) : bits_((static_cast<std::size_t>(size) + 63) / 64, 0) {}
+
+    void add(std::int32_t doc) { bits_[static_cast<std::size_t>(doc) / 64] |= std::uint64_t{1} << (doc % 64); }
+    bool has(std::int32_t doc) const {
+        const auto word = static_cast<std::size_t>(doc) / 64;
+        return word < bits_.size() && (bits_[word] >> (doc % 64) & 1) != 0;
+    }
+    void intersect(const DocSet& other);
+    void unite(const DocSet& other);
+    void subtract(const DocSet& other);
+    std::size_t count() const;
+    bool empty() const { return count() == 0; }
+    // The members in increasing order, at most limit of them, skipping those in skip.
+    std::vector<std::int32_t> members(std::size_t limit, const DocSet* skip = nullptr) const;
+
+private:
+    std::vector<std::uint64_t> bits_;
+};
+
+// The words of a query's folded half, folded like the index's path words:
+// the words every match must hold, and the words excluded with a leading "-"
+// or "!" or after NOT, which no match may hold. The operators AND, OR, &&, ||
+// and a leading "+" are dropped.
+struct PlainWords {
+    std::vector<std::wstring> required;
+    std::vector<std::wstring> excluded;
+};
+PlainWords plainQueryWords(const std::string& query);
+
+// Documents whose folded words (their own name's and their folders') hold
+// every required word, the last one as a prefix (of a whole word or of a
+// dotted word's first part: "vol" does not stand for "vol.2" but "vo" does),
+// one of them at least in the document's own name, and none of the excluded
+// ones. No required words: no documents.
+DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words);
+
+// Documents marked as directories; found tells whether the index marks them
+// at all (an index from before the mark has none).
+DocSet directoryDocs(lucene::index::IndexReader& reader, bool& found);
+
+}  // namespace lyrebox
