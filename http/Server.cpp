@@ -18,12 +18,15 @@ Server::Server(std::uint32_t address, std::uint16_t port)
 Server::~Server() { shutdown(); }
 
 bool Server::prepare() {
-    listening_ = platform::Socket::listenTcp(address_.load(), port_.load());
+    int error = 0;
+    listening_ = platform::Socket::listenTcp(address_.load(), port_.load(), &error);
     if (!listening_.valid() || !stop_.valid()) {
         listening_.close();
+        if (statusListener_) statusListener_(false, error ? error : EMFILE);
         return false;
     }
     boundPort_ = listening_.localPort();
+    if (statusListener_) statusListener_(false, 0);
     return true;
 }
 
@@ -40,6 +43,7 @@ int Server::run() {
     }
     listening_.close();
     reapFinished();
+    if (statusListener_) statusListener_(true, 0);
     return 0;
 }
 

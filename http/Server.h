@@ -44,8 +44,16 @@ public:
     // Take effect at the next start().
     void setAddress(std::uint32_t address) { address_ = address; }
     void setPort(std::uint16_t port) { port_ = port; }
+    std::uint32_t address() const { return address_.load(); }
+    std::uint16_t port() const { return port_.load(); }
     // The port the last successful start bound (useful with port 0).
     std::uint16_t boundPort() const { return boundPort_; }
+
+    // Told on the listener thread when a start has bound its socket (error 0),
+    // when it could not (the errno), and when a run has ended (stopped true).
+    // Set before the first start().
+    using StatusListener = std::function<void(bool stopped, int error)>;
+    void setStatusListener(StatusListener listener) { statusListener_ = std::move(listener); }
 
     // Set before the first start(); connection threads call it concurrently.
     void setDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
@@ -98,6 +106,7 @@ private:
     std::atomic<long long> idleTimeout_{0};
     std::atomic<long long> headTimeout_;
     Dispatcher dispatcher_;
+    StatusListener statusListener_;
     AccessSettings access_;
     platform::WakeSignal stop_;
     platform::Socket listening_;  // listener thread only
