@@ -22,11 +22,11 @@ bool Server::prepare() {
     listening_ = platform::Socket::listenTcp(address_.load(), port_.load(), &error);
     if (!listening_.valid() || !stop_.valid()) {
         listening_.close();
-        if (statusListener_) statusListener_(false, error ? error : EMFILE);
+        tellStatus(false, error ? error : EMFILE);
         return false;
     }
     boundPort_ = listening_.localPort();
-    if (statusListener_) statusListener_(false, 0);
+    tellStatus(false, 0);
     return true;
 }
 
@@ -43,8 +43,17 @@ int Server::run() {
     }
     listening_.close();
     reapFinished();
-    if (statusListener_) statusListener_(true, 0);
+    tellStatus(true, 0);
     return 0;
+}
+
+void Server::tellStatus(bool stopped, int error) {
+    StatusListener listener;
+    {
+        std::lock_guard lock(mutex_);
+        listener = statusListener_;
+    }
+    if (listener) listener(stopped, error);
 }
 
 void Server::acceptPending() {
