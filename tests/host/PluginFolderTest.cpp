@@ -77,7 +77,8 @@ TEST_F(PluginFolderTest, AModuleLoadedThroughALinkIsNamedByTheLink) {
     const std::string link = dir_.file("data/linked/gen_lyrebox.so");
     fs::create_directories(dir_.file("data/linked"));
     fs::create_symlink(plugin, link);
-    void* handle = ::dlopen(link.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // As the player loads plugins: never unmapped, so its static objects stay valid.
+    void* handle = ::dlopen(link.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     ASSERT_NE(handle, nullptr) << ::dlerror();
     void* entry = ::dlsym(handle, kPluginEntryName);
     ASSERT_NE(entry, nullptr);
