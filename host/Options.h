@@ -1,4 +1,4 @@
-// The player's command line: lyrebox-player [--headless] [--plugin PATH] [FILE|FOLDER ...]
+// The player's command line: lyrebox-player [--headless] [--play] [--plugin PATH] [FILE|FOLDER ...]
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@ namespace lyrebox::host {
 
 struct Options {
     bool headless = false;
+    bool play = false;                 // --play: start playing the restored play list
     std::vector<std::string> plugins;  // --plugin PATH, in order; empty: the plugins folder
     std::vector<std::string> media;    // files and folders to enqueue at start
     bool help = false;

@@ -2,8 +2,12 @@
 // thread until SIGINT or SIGTERM, then lets every plugin quit.
 #include "host/HostWindow.h"
 #include "host/Options.h"
+#include "host/PluginFolder.h"
 #include "host/PluginLoader.h"
 #include "host/QuitWatchdog.h"
+#include "host/ServiceLine.h"
+#include "host/state/StateKeeper.h"
+#include "host/mpris/MprisService.h"
 #include "host/tui/TerminalUi.h"
 #include "host/audio/ClockEngine.h"
 #include "host/audio/GstEngine.h"
@@ -11,6 +15,7 @@
 #include "host/player/StartItems.h"
 #include "platform/MessageLoop.h"
 #include "platform/Module.h"
+#include "platform/ServiceNotice.h"
 
 #include <csignal>
 #include <cstdio>
@@ -36,7 +41,12 @@ void raiseOpenFileLimit() {
 std::string pluginsFolder() {
     std::string exe = platform::moduleFileName(reinterpret_cast<const void*>(&pluginsFolder));
     auto slash = exe.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/plugins";
+    const std::string exeFolder = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+    PluginFolderChoice choice = choosePluginFolder(exeFolder, LYREBOX_INSTALLED_PLUGINS);
+    for (const std::string& link : choice.linked)
+        std::fprintf(stderr, "lyrebox-player: set up %s (its settings are kept beside it)\n", link.c_str());
+    if (!choice.problem.empty()) std::fprintf(stderr, "lyrebox-player: %s\n", choice.problem.c_str());
+    return choice.folder;
 }
 
 // GStreamer playback; the silent clock only when GStreamer cannot make a player.
@@ -51,15 +61,27 @@ std::unique_ptr<lyrebox::Player> makePlayer() {
     return std::make_unique<lyrebox::Player>(std::move(engine), std::move(tags));
 }
 
-void enqueueStartItems(lyrebox::Player& player, const std::vector<std::string>& arguments) {
-    const lyrebox::StartItems items = lyrebox::expandStartItems(arguments);
+// Files named at start replace the play list and play at once, as the
+// classic player does; without any, the last run's play list comes back.
+void startPlayList(lyrebox::Player& player, lyrebox::StateKeeper& keeper, const Options& options) {
+    if (options.media.empty()) {
+        std::fprintf(stderr, "lyrebox-player: %s\n", keeper.restore().c_str());
+        if (options.play) player.play();
+        return;
+    }
+    // The volume, shuffle and repeat of the last run stay.
+    lyrebox::SavedState saved;
+    if (lyrebox::loadStateFile(lyrebox::stateFile(lyrebox::stateFolder()), saved) == lyrebox::LoadResult::Loaded) {
+        saved.entries.clear();
+        saved.current = 0;
+        lyrebox::StateKeeper::apply(saved, player);
+    }
+    const lyrebox::StartItems items = lyrebox::expandStartItems(options.media);
     for (const std::string& missing : items.missing)
         std::fprintf(stderr, "lyrebox-player: no such file or folder: %s\n", missing.c_str());
     for (const std::string& entry : items.entries)
         player.enqueue(entry, "", 0);
-    if (!arguments.empty())
-        std::fprintf(stderr, "lyrebox-player: enqueued %zu file(s)\n", items.entries.size());
-    // Files named at start play at once, as the classic player does.
+    std::fprintf(stderr, "lyrebox-player: enqueued %zu file(s)\n", items.entries.size());
     if (!items.entries.empty())
         player.play();
 }
@@ -100,7 +122,20 @@ int main(int argc, char** argv) {
         result = player->handleMainMessage(message, wParam, lParam, handled);
         return handled;
     });
-    enqueueStartItems(*player, options.media);
+    const std::string folder = lyrebox::stateFolder();
+    auto keeper = std::make_unique<lyrebox::StateKeeper>(*player, folder.empty() ? "" : lyrebox::stateFile(folder));
+    startPlayList(*player, *keeper, options);
+
+    // One line per notice from a plugin's service: on the terminal's status
+    // line, or on standard error (the journal of a service) without one.
+    std::unique_ptr<lyrebox::TerminalUi> terminal;
+    const int notices = platform::subscribeServiceNotices([&terminal](const platform::ServiceNotice& notice) {
+        const std::string line = serviceLine(notice, interfaceAddresses());
+        if (terminal)
+            terminal->setServiceLine(line);
+        else
+            std::fprintf(stderr, "lyrebox-player: %s\n", line.c_str());
+    });
 
     std::vector<std::unique_ptr<LoadedPlugin>> plugins;
     auto paths = options.plugins.empty() ? findPlugins(pluginsFolder()) : options.plugins;
@@ -124,13 +159,21 @@ int main(int argc, char** argv) {
         watchdog->quitStarted();
         loop.quit();
     });
+    // Media keys and the desktop's sound menu, where there is a session bus.
+    std::unique_ptr<lyrebox::MprisService> desktop;
+    if (lyrebox::MprisService::sessionBusKnown())
+        desktop = std::make_unique<lyrebox::MprisService>(*player, [&loop] { loop.quit(); });
+    else
+        std::fprintf(stderr, "lyrebox-player: no session bus: desktop media controls are off\n");
     // On a terminal the player shows itself there, unless asked not to.
-    std::unique_ptr<lyrebox::TerminalUi> terminal;
     if (!options.headless && lyrebox::TerminalUi::available())
         terminal = std::make_unique<lyrebox::TerminalUi>(window, *player);
     loop.run();
+    desktop.reset();
+    platform::unsubscribeServiceNotices(notices);
     terminal.reset();
     loop.removeFd(signalFd);
+    keeper.reset();  // saves the play list and where it was
 
     // Plugins quit in the reverse order of their start.
     while (!plugins.empty()) {

@@ -18,12 +18,15 @@ Server::Server(std::uint32_t address, std::uint16_t port)
 Server::~Server() { shutdown(); }
 
 bool Server::prepare() {
-    listening_ = platform::Socket::listenTcp(address_.load(), port_.load());
+    int error = 0;
+    listening_ = platform::Socket::listenTcp(address_.load(), port_.load(), &error);
     if (!listening_.valid() || !stop_.valid()) {
         listening_.close();
+        tellStatus(false, error ? error : EMFILE);
         return false;
     }
     boundPort_ = listening_.localPort();
+    tellStatus(false, 0);
     return true;
 }
 
@@ -40,7 +43,17 @@ int Server::run() {
     }
     listening_.close();
     reapFinished();
+    tellStatus(true, 0);
     return 0;
+}
+
+void Server::tellStatus(bool stopped, int error) {
+    StatusListener listener;
+    {
+        std::lock_guard lock(mutex_);
+        listener = statusListener_;
+    }
+    if (listener) listener(stopped, error);
 }
 
 void Server::acceptPending() {

@@ -4,9 +4,9 @@
 // The window thread constructs it, calls the setters, start(), signalStop()
 // and destroys it. The listener thread accepts; connection threads read the
 // access settings and call the dispatcher. The server tracks its
-// connections (mutex_ guards live_, finished_ and perAddress_) so that
-// shutdown() can close them and wait for their threads before anything
-// they use is destroyed.
+// connections (mutex_ guards live_, finished_, perAddress_ and the status
+// listener) so that shutdown() can close them and wait for their threads
+// before anything they use is destroyed.
 #pragma once
 
 #include "http/AccessControl.h"
@@ -46,8 +46,19 @@ public:
     // Take effect at the next start().
     void setAddress(std::uint32_t address) { address_ = address; }
     void setPort(std::uint16_t port) { port_ = port; }
+    std::uint32_t address() const { return address_.load(); }
+    std::uint16_t port() const { return port_.load(); }
     // The port the last successful start bound (useful with port 0).
     std::uint16_t boundPort() const { return boundPort_; }
+
+    // Told on the listener thread when a start has bound its socket (error 0),
+    // when it could not (the errno), and when a run has ended (stopped true).
+    // May be replaced (or cleared) while the listener runs.
+    using StatusListener = std::function<void(bool stopped, int error)>;
+    void setStatusListener(StatusListener listener) {
+        std::lock_guard lock(mutex_);
+        statusListener_ = std::move(listener);
+    }
 
     // Set before the first start(); connection threads call it concurrently.
     void setDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
@@ -95,6 +106,7 @@ private:
     void acceptPending();
     void admit(platform::Socket socket, std::uint32_t peer);
     void reapFinished();
+    void tellStatus(bool stopped, int error);
     // Called by a connection thread as its last act; its object is destroyed
     // (after its thread has ended) by the listener or shutdown().
     void connectionEnded(RequestThread* connection);
@@ -105,6 +117,7 @@ private:
     std::atomic<long long> idleTimeout_{0};
     std::atomic<long long> headTimeout_;
     Dispatcher dispatcher_;
+    StatusListener statusListener_;  // guarded by mutex_
     AccessSettings access_;
     HostAllowList hosts_;
     LoginThrottle loginThrottle_;

@@ -8,7 +8,8 @@
 namespace platform {
 
 // Full path of the shared object (or executable) that contains address, as
-// the dynamic loader reports it made absolute; empty when unknown.
+// the dynamic loader reports it made absolute (its folder canonical, its file
+// name as loaded, a symbolic link not followed); empty when unknown.
 std::string moduleFileName(const void* address);
 
 // Handle (load base) of the module that contains address.

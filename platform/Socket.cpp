@@ -190,17 +190,22 @@ Socket Socket::connectTcp(const std::string& host, std::uint16_t port,
     return s;
 }
 
-Socket Socket::listenTcp(std::uint32_t address, std::uint16_t port) {
+Socket Socket::listenTcp(std::uint32_t address, std::uint16_t port, int* error) {
+    auto failed = [error] {
+        if (error) *error = errno;
+        return Socket();
+    };
     Socket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!s.valid()) return Socket();
+    if (!s.valid()) return failed();
     int one = 1;
     ::setsockopt(s.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = address;
     addr.sin_port = htons(port);
-    if (::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return Socket();
-    if (::listen(s.fd(), SOMAXCONN) != 0) return Socket();
+    if (::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return failed();
+    if (::listen(s.fd(), SOMAXCONN) != 0) return failed();
+    if (error) *error = 0;
     return s;
 }
 

@@ -54,8 +54,9 @@ public:
     static Socket connectTcp(const std::string& host, std::uint16_t port,
                              std::chrono::milliseconds timeout);
     // A non-blocking listening socket with SO_REUSEADDR on address (network
-    // byte order, 0 = any) and port (0 = pick one); invalid on failure.
-    static Socket listenTcp(std::uint32_t address, std::uint16_t port);
+    // byte order, 0 = any) and port (0 = pick one); invalid on failure, with
+    // the errno in *error when error is given.
+    static Socket listenTcp(std::uint32_t address, std::uint16_t port, int* error = nullptr);
 
     // Accepts one connection on a listening socket; the accepted socket is
     // blocking. peerAddress receives the caller's IPv4 address (network

@@ -8,11 +8,29 @@
 #include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/Module.h"
+#include "platform/ServiceNotice.h"
 #include "platform/Window.h"
 
 namespace lyrebox {
 
 namespace {
+// Tells the host where the web app is, or why it is not (listener thread).
+void tellStatus(const Server& server, const std::string& iniPath, bool stopped, int error) {
+    platform::ServiceNotice notice;
+    notice.service = "web app";
+    notice.address = server.address();
+    notice.port = error || stopped ? server.port() : server.boundPort();
+    notice.state = stopped ? platform::ServiceNotice::State::Stopped
+                   : error ? platform::ServiceNotice::State::Failed
+                           : platform::ServiceNotice::State::Running;
+    if (error) notice.reason = platform::listenFailureReason(error, notice.address, notice.port);
+    notice.needsPassword = server.access().requirePassword();
+    notice.passwordHint = "turn on Require Authentication in Lyrebox Preferences, or set requirePassword=1, username "
+                          "and password in " + iniPath;
+    notice.pages = {{"", "/"}, {"touch remote", "/remote"}};
+    platform::publishServiceNotice(notice);
+}
+
 int initThunk() { return Plugin::instance().init(); }
 void configThunk() { Plugin::instance().config(); }
 void quitThunk() { Plugin::instance().quit(); }
@@ -64,6 +82,8 @@ int Plugin::init() {
     // Against DNS rebinding: only names of this machine reach the handlers.
     server_->setServerNames(settings_->serverNames());
     server_->setCheckHostNames(true);
+    server_->setStatusListener(
+        [server = server_.get(), ini = iniPathForModule(modulePath)](bool stopped, int error) { tellStatus(*server, ini, stopped, error); });
     if (settings_->autoStart()) server_->start();
     savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
     return 0;
@@ -78,6 +98,7 @@ void Plugin::config() {
 void Plugin::quit() {
     // Connection threads use the settings (through the router) and the
     // router: close them and wait for them before anything is destroyed.
+    if (server_) server_->setStatusListener(nullptr);
     if (server_) server_->shutdown();
     settings_.reset();
     server_.reset();

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the player with the plugin: run.sh [MUSIC_FOLDER]
-# On a first run (no INI file yet) the folder becomes the shared library
-# folder; the player enqueues its playable files either way.
+# Sets up, builds and runs the player with the plugin: run.sh [MUSIC_FOLDER] [PLAYER OPTIONS]
+# Only the player, the platform library and the plugin are built (the tests
+# and benchmarks belong to scripts/test.sh). A folder given is added to the
+# shared library folders unless it is shared already, and its playable files
+# replace the play list; without one, the last run's play list comes back.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
-ini="$root/build/plugins/gen_lyrebox.ini"
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target lyrebox-player gen_lyrebox lyrebox-share
 args=()
-if [ $# -ge 1 ]; then
+if [ $# -ge 1 ] && [ "${1#-}" = "$1" ]; then
   music=$(cd "$1" && pwd)
-  if [ ! -e "$ini" ]; then
-    install -m 600 /dev/null "$ini"
-    printf '[Lyrebox Remote Control Plugin v1.0]\nShared Dirs=%s;\n' "$music" > "$ini"
-  fi
+  shift
+  "$build/lyrebox-share" "$build/plugins/gen_lyrebox.ini" "$music"
   args+=("$music")
 fi
-exec "$root/build/lyrebox-player" "${args[@]}"
+exec "$build/lyrebox-player" "$@" "${args[@]}"

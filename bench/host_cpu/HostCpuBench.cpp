@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
     }
 
     ::setenv("LYREBOX_AUDIO", "null", 1);
+    // The run's own saved play list, never the user's.
+    const std::string state = std::filesystem::temp_directory_path() / ("lyrebox-bench-state-" + std::to_string(::getpid()));
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
     const std::string player = std::string(LYREBOX_BUILD_DIR) + "/lyrebox-player";
     const pid_t pid = ::fork();
     if (pid == 0) {

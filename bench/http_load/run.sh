@@ -40,7 +40,7 @@ wait_port() {
 port=$(free_port)
 cp "$build/plugins/gen_lyrebox.so" "$work/"
 printf '[Lyrebox Remote Control Plugin v1.0]\r\nlistenIP=0.0.0.0\r\nlistenPort=%s\r\n' "$port" > "$work/gen_lyrebox.ini"
-taskset -c 0 "$build/lyrebox-player" --headless --plugin "$work/gen_lyrebox.so" 2> "$work/player.log" &
+XDG_STATE_HOME="$work/state" taskset -c 0 "$build/lyrebox-player" --headless --plugin "$work/gen_lyrebox.so" 2> "$work/player.log" &
 player=$!
 pids+=("$player")
 wait_port "$port"

@@ -35,12 +35,26 @@ Player::~Player() {
 void Player::changed() {
     if (changeListener_)
         changeListener_();
+    // A copy: a listener may add or remove listeners.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        listener();
+}
+
+int Player::addChangeListener(std::function<void()> listener) {
+    listeners_.emplace_back(nextListenerId_, std::move(listener));
+    return nextListenerId_++;
+}
+
+void Player::removeChangeListener(int id) {
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
 }
 
 // --- transport ---
 
 void Player::stopEngine() {
     playingRemoved_ = false;
+    resumeMs_ = 0;
     engine_->stop();
     state_ = PlayState::Stopped;
     playingFile_.clear();
@@ -70,14 +84,17 @@ bool Player::stepForward() {
         std::uniform_int_distribution<int> draw(0, count - 2);
         const int pick = draw(random_);
         current_ = pick >= current_ ? pick + 1 : pick;  // any entry but the current one
+        resumeMs_ = 0;
         return true;
     }
     if (current_ + 1 < count) {
         ++current_;
+        resumeMs_ = 0;
         return true;
     }
     if (repeat_) {
         current_ = 0;
+        resumeMs_ = 0;
         return true;
     }
     return false;
@@ -104,7 +121,12 @@ void Player::play() {
     if (list_.empty())
         return;
     failures_ = 0;
+    const std::int64_t resume = state_ == PlayState::Stopped ? resumeMs_ : 0;
+    const int entry = current_;
     startCurrent();
+    // Only the entry the resume point belongs to starts there.
+    if (resume > 0 && state_ == PlayState::Playing && current_ == entry)
+        engine_->seek(resume);
     changed();
 }
 
@@ -147,6 +169,7 @@ void Player::previous() {
     } else {
         return;
     }
+    resumeMs_ = 0;
     if (state_ != PlayState::Stopped) {
         failures_ = 0;
         startCurrent();
@@ -209,6 +232,8 @@ bool Player::remove(int index) {
         return false;
     // The entry that is playing goes on playing; the position keeps pointing
     // at the same entry, or at the one that took the removed entry's place.
+    if (index == current_)
+        resumeMs_ = 0;
     if (index < current_)
         --current_;
     else if (index == current_ && state_ != PlayState::Stopped)
@@ -230,6 +255,8 @@ bool Player::swap(int a, int b) {
 bool Player::setCurrent(int index) {
     if (index < 0 || index >= static_cast<int>(list_.size()))
         return false;
+    if (index != current_)
+        resumeMs_ = 0;
     current_ = index;
     playingRemoved_ = false;
     changed();

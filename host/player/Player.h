@@ -22,6 +22,9 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
+#include <algorithm>
 
 namespace lyrebox {
 
@@ -108,8 +111,20 @@ public:
     TagCache& tags() { return *tags_; }
 
     // Called on the owner thread after anything visible changed (a terminal
-    // UI redraws then).
+    // UI redraws then). setChangeListener holds one listener of its own;
+    // addChangeListener adds more (the saved state, the desktop bus) and
+    // returns the id that removes it.
     void setChangeListener(std::function<void()> listener) { changeListener_ = std::move(listener); }
+    int addChangeListener(std::function<void()> listener);
+    void removeChangeListener(int id);
+
+    // The time within the current entry where the next play() starts, for a
+    // player that was restored stopped at a saved place; any move to another
+    // entry, a stop or a clear forgets it.
+    void setResumePoint(std::int64_t ms) { resumeMs_ = std::max<std::int64_t>(ms, 0); }
+    // The time to remember for the current entry: the playing time, or the
+    // resume point while stopped.
+    std::int64_t placeMs() { return state_ == PlayState::Stopped ? resumeMs_ : positionMs(); }
 
 private:
     void onTrackEnded();
@@ -140,6 +155,9 @@ private:
     bool playingRemoved_ = false;
     std::mt19937 random_;
     std::function<void()> changeListener_;
+    std::vector<std::pair<int, std::function<void()>>> listeners_;
+    int nextListenerId_ = 1;
+    std::int64_t resumeMs_ = 0;
 };
 
 }  // namespace lyrebox

@@ -25,7 +25,9 @@ namespace {
 inline constexpr auto kTick = std::chrono::milliseconds(250);
 inline constexpr int kVolumeStep = 16;
 inline constexpr int kHeaderRows = 5;   // title bar, title, artist, time, rule
-inline constexpr int kFooterRows = 3;   // rule, two lines of key help
+inline constexpr int kFooterRows = 4;   // rule, service line, two lines of key help
+// A selection the user moved stays put for this long when the track changes.
+inline constexpr auto kFollowPause = std::chrono::seconds(5);
 
 std::string clock(std::int64_t ms) {
     std::int64_t s = std::max<std::int64_t>(0, ms / 1000);
@@ -127,6 +129,9 @@ void TerminalUi::onInput() {
 void TerminalUi::onKey(unsigned key, bool isKeyCode) {
     const int count = static_cast<int>(player_.playList().size());
     status_.clear();
+    if (isKeyCode && (key == KEY_UP || key == KEY_DOWN || key == KEY_PPAGE || key == KEY_NPAGE || key == KEY_HOME ||
+                      key == KEY_END))
+        selectionMoved();
     if (isKeyCode) {
         switch (key) {
             case KEY_UP: selected_ = std::max(0, selected_ - 1); break;
@@ -238,6 +243,18 @@ void TerminalUi::addPath(const std::string& path) {
                                     : "No such file or folder: " + path;
 }
 
+void TerminalUi::setServiceLine(std::string line) {
+    serviceLine_ = std::move(line);
+    redraw();
+}
+
+void TerminalUi::followPlaying() {
+    const int current = player_.current();
+    if (current == followed_) return;
+    followed_ = current;
+    if (std::chrono::steady_clock::now() - movedAt_ >= kFollowPause) selected_ = current;
+}
+
 void TerminalUi::redraw() {
     erase();
     drawPlayer();
@@ -275,6 +292,7 @@ void TerminalUi::drawPlayer() {
     putText(4, 2, COLS - 4, " Play list (" + std::to_string(count) + ") ");
 
     const int rows = std::max(1, LINES - kHeaderRows - kFooterRows);
+    followPlaying();
     selected_ = std::clamp(selected_, 0, std::max(0, count - 1));
     if (selected_ < top_) top_ = selected_;
     if (selected_ >= top_ + rows) top_ = selected_ - rows + 1;
@@ -291,7 +309,8 @@ void TerminalUi::drawPlayer() {
     }
     if (count == 0) putText(kHeaderRows, 3, COLS - 4, "(empty: press a to add a file or folder)", A_DIM);
 
-    mvhline(LINES - 3, 0, ACS_HLINE, COLS);
+    mvhline(LINES - 4, 0, ACS_HLINE, COLS);
+    putText(LINES - 3, 1, COLS - 2, serviceLine_, A_BOLD);
     putText(LINES - 2, 1, COLS - 2, "z prev  x play  c pause  v stop  b next  +/- volume  s shuffle  r repeat");
     putText(LINES - 1, 1, COLS - 2,
             status_.empty() ? "Enter play  d/Del remove  a add  m menu  p list menu  <-/-> seek  q quit" : status_,

@@ -6,13 +6,15 @@
 // Keys arrive through the thread's message loop (stdin is watched there), so
 // they keep arriving while a plugin's modal dialog runs its nested loop; they
 // go to the dialog then. A timer redraws at least once a second, so changes
-// made from the web app show up without a key press.
+// made from the web app show up without a key press. The selection follows
+// the playing entry from track to track while the user leaves it alone.
 #pragma once
 
 #include "host/HostWindow.h"
 #include "platform/MessageLoop.h"
 #include "platform/dialog/CursesFrontEnd.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +39,10 @@ public:
     // True when stdin and stdout are a terminal.
     static bool available();
 
+    // The line about the plugin's service (where the web app is), shown
+    // above the key help until the next one replaces it.
+    void setServiceLine(std::string line);
+
 private:
     struct Menu {
         int which = -1;   // HostWindow::kMainMenu or kPlaylistMenu; -1 closed
@@ -55,6 +61,10 @@ private:
     void drawPlayer();
     void drawMenu();
     void drawPrompt();
+    // Moves the selection to the playing entry when the track has changed,
+    // unless the user moved the selection a moment ago.
+    void followPlaying();
+    void selectionMoved() { movedAt_ = std::chrono::steady_clock::now(); }
 
     host::HostWindow& window_;
     Player& player_;
@@ -67,6 +77,9 @@ private:
     bool prompting_ = false;
     std::string prompt_;
     std::string status_;
+    std::string serviceLine_;
+    int followed_ = -1;   // the playing entry the selection last followed
+    std::chrono::steady_clock::time_point movedAt_{};
     // Tags of the playing file, read once per track.
     std::string tagsFile_, title_, artist_;
 };

@@ -98,7 +98,7 @@ protected:
     // Starts the player in an 80 x 24 tmux pane, with these start items.
     void startPlayer(const std::string& items = "") {
         std::string player = std::string(LYREBOX_BUILD_DIR) + "/lyrebox-player";
-        std::string command = "cd " + quote(dir) + " && env LANG=C.UTF-8 " + quote(player) + " --plugin " +
+        std::string command = "cd " + quote(dir) + " && env LANG=C.UTF-8 XDG_STATE_HOME=" + quote(dir + "/state") + " " + quote(player) + " --plugin " +
                               quote(dir + "/plugins/gen_lyrebox.so") + " " + items + " 2>" + quote(dir + "/stderr");
         run("tmux -S " + quote(socket) + " new-session -d -x 80 -y 24 -s t " + quote(command));
     }
@@ -251,6 +251,33 @@ TEST_F(TerminalTest, KeysDriveThePlayerAndTheMenusShowThePluginsItem) {
 
     keys("q");
     EXPECT_TRUE(waitUntil([&] { return !playerRunning(); }));
+}
+
+TEST_F(TerminalTest, TheListFollowsThePlayingEntryUnlessTheUserJustMovedTheSelection) {
+    fs::create_directories(dir + "/many");
+    for (int i = 1; i <= 30; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "t%02d.wav", i);
+        writeWav(dir + "/many/" + name, 60);
+    }
+    startPlayer(quote(dir + "/many"));
+    ASSERT_TRUE(waitForScreen("Play list (30)"));
+    ASSERT_TRUE(waitForScreen(" > 1. t01"));
+    // Fifteen rows of the list fit: entry 21 is far below them.
+    std::string next20;
+    for (int i = 0; i < 20; ++i) next20 += " b";
+    keys(next20);
+    ASSERT_TRUE(waitForScreen("Title:  t21.wav"));
+    EXPECT_TRUE(waitForScreen(" > 21. t21"));
+    EXPECT_EQ(screen().find(" 1. t01"), std::string::npos);
+
+    // A selection the user has just moved stays where they put it.
+    keys("Home b");
+    ASSERT_TRUE(waitForScreen("Title:  t22.wav"));
+    const std::string shown = screen();
+    EXPECT_NE(shown.find(" 1. t01"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(" > 22. t22"), std::string::npos) << shown;
+    keys("q");
 }
 
 }  // namespace

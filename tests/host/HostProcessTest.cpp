@@ -34,6 +34,7 @@ TEST(HostProcess, EnqueuesTheFilesAndFoldersOfItsCommandLine) {
     const char* argv[] = {exe.c_str(), "--headless", "--plugin", noPlugin.c_str(), music.c_str(), missing.c_str(),
                           nullptr};
     ::setenv("LYREBOX_AUDIO", "null", 1);
+    ::setenv("XDG_STATE_HOME", dir.file("state").c_str(), 1);  // the run's own saved play list
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -47,7 +48,15 @@ public:
         std::string plugin = dir_ + "/gen_lyrebox.so";
         char* argv[] = {exe.data(), const_cast<char*>("--headless"), const_cast<char*>("--plugin"), plugin.data(),
                         nullptr};
-        ::posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, environ);
+        // A state folder of its own: the run starts with an empty play list
+        // and leaves nothing behind for another run.
+        std::vector<std::string> envText = {"XDG_STATE_HOME=" + dir_ + "/state"};
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("XDG_STATE_HOME=", 0) != 0) envText.push_back(*e);
+        std::vector<char*> envp;
+        for (auto& e : envText) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        ::posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, envp.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(pipeFds[1]);
         // The player reports that its plugins' init has returned.

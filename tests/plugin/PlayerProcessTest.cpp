@@ -31,6 +31,7 @@ TEST(PlayerProcess, StartsHeadlessWithThePluginAndEndsCleanlyOnSigterm) {
     std::string exe = std::string(LYREBOX_BUILD_DIR) + "/lyrebox-player";
     const char* argv[] = {exe.c_str(), "--headless", "--plugin", plugin.c_str(), nullptr};
     pid_t pid;
+    ::setenv("XDG_STATE_HOME", dir.file("state").c_str(), 1);  // the run's own saved play list
     ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);

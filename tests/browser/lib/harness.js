@@ -136,7 +136,8 @@ class Player {
         execFileSync(path.join(BUILD_DIR, 'lyrebox-index'), [plugin, ...sharedDirs], { stdio: 'inherit' });
       child = spawn(path.join(BUILD_DIR, 'lyrebox-player'), ['--headless', '--plugin', plugin, ...media],
         { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'],
-          env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin') }) });
+          env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin'),
+            XDG_STATE_HOME: path.join(dir, 'state') }) });
     }
     const player = new Player(child, `127.0.0.1:${port}`, dir);
     await waitFor(async () => {
