@@ -73,6 +73,7 @@ public:
         }
     }
     void close() { socket_.close(); }
+    void send(const std::string& bytes) { socket_.sendAll(bytes.data(), bytes.size()); }
 
     std::string head;
 
@@ -213,6 +214,15 @@ TEST_P(EventStreamTest, JsonDocumentsOverHttp) {
                          "{\"index\":0,\"title\":\"zero\",\"filename\":\"/m/0.mp3\",\"path\":\"%2fm%2f0%2emp3\"},"
                          "{\"index\":1,\"title\":\"one\",\"filename\":\"/m/1.mp3\",\"path\":\"%2fm%2f1%2emp3\"}]}");
     EXPECT_EQ(server->body("/playlist.json").rfind("{\"revision\":2,", 0), 0u) << "no change, same revision";
+}
+
+TEST_P(EventStreamTest, AClientThatSpeaksEndsItsStream) {
+    EventClient client(port());
+    ASSERT_FALSE(client.nextEvent("status").empty());
+    // The answer has no length, so nothing more can be answered on it.
+    client.send("GET /getvolume HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(client.ended());
+    EXPECT_TRUE(eventually([&] { return hub().listenerCount() == 0; }));
 }
 
 TEST_P(EventStreamTest, QuitClosesOpenStreamsAtOnce) {
