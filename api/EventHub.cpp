@@ -140,20 +140,16 @@ void EventHub::samplerLoop() {
 void EventHub::sampleOnce() {
     const RemoteStatus status = readRemoteStatus(gateway_, revision_);
     const auto now = Clock::now();
-    std::string statusText;
-    bool changed = false;
-    {
-        std::lock_guard lock(mutex_);
-        ++samples_;
-    }
-    // The texts are written outside the lock; only the swap-in is inside.
     bool statusNew = false;
     {
         std::lock_guard lock(mutex_);
+        ++samples_;
         const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastStatusTime_).count();
         statusNew = !haveStatus_ || statusChanged(lastStatus_, status, since);
     }
-    if (statusNew) statusText = eventText("status", writeStatusJson(status));
+    // The text is written outside the lock; only the swap-in is inside.
+    std::string statusText = statusNew ? eventText("status", writeStatusJson(status)) : std::string();
+    bool changed = false;
     std::lock_guard lock(mutex_);
     if (statusNew) {
         statusEvent_ = std::move(statusText);
