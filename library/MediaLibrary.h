@@ -82,6 +82,8 @@ public:
     bool autoPassPending() const;
     // Folders watched for changes (0 until the watches are in place).
     std::size_t autoWatchedFolders() const;
+    // The directory that holds the index (its "current" link names the complete one).
+    const std::string& indexPath() const;
     // Waits until no pass of this library's indexer runs.
     void waitIndexerIdle() const;
 
