@@ -16,7 +16,26 @@ namespace lyrebox {
 
 namespace {
 constexpr std::int64_t kImageLifetime = 2592000;  // thirty days
+
+// Types of the touch remote's assets. Kept beside the HTTP layer's table
+// rather than in it: that table also types downloads, and no shared file
+// should become downloadable as a page's manifest or icon.
+const std::map<std::string, std::string, std::less<>>& assetTypes() {
+    static const std::map<std::string, std::string, std::less<>> table = {
+        {"png", "image/png"},
+        {"webmanifest", "application/manifest+json"},
+    };
+    return table;
 }
+
+// The type of a name's extension, or null when neither table knows it.
+const std::string* typeOfExtension(const std::string& extension) {
+    const auto& types = contentTypes();
+    if (auto it = types.find(extension); it != types.end()) return &it->second;
+    if (auto it = assetTypes().find(extension); it != assetTypes().end()) return &it->second;
+    return nullptr;
+}
+}  // namespace
 
 RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE instance, Settings& settings)
     : hostWindow_(hostWindow),
@@ -67,11 +86,10 @@ void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int
     response.setHeader("Expires", "-1");
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos) return;
-    const auto& types = contentTypes();
-    auto type = types.find(name.substr(dot + 1));
-    if (type == types.end()) return;
-    response.setHeader("Content-Type", type->second);
-    if (type->second.compare(0, type->second.find('/'), "image") == 0) {
+    const std::string* type = typeOfExtension(name.substr(dot + 1));
+    if (!type) return;
+    response.setHeader("Content-Type", *type);
+    if (type->compare(0, type->find('/'), "image") == 0) {
         response.setHeader("Expires", formatHttpDate(now + kImageLifetime));
         response.setHeader("Cache-Control", "max-age=30");
         response.setHeader("Last-Modified", formatHttpDate(0));
