@@ -256,7 +256,8 @@ class NowPlaying {
   }
 
   async mute() {
-    const current = this.status ? this.status.volume : 0;
+    // The slider, not the last status: it has a level just dragged to.
+    const current = Math.round(this.volume.value);
     let level;
     if (current === 0) {
       level = this.mutedFrom || 160;
