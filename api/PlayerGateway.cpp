@@ -142,6 +142,16 @@ double PlayerGateway::getPositionFraction() {
     return static_cast<double>(positionMs) / (static_cast<double>(lengthSeconds) * 1000.0);
 }
 
+int PlayerGateway::getPositionMs() { return static_cast<int>(mainQuery(0, ipc::kGetOutputTime)); }
+
+PlayerGateway::PlayState PlayerGateway::getPlayState() {
+    switch (mainQuery(0, ipc::kIsPlaying)) {
+    case 1: return PlayState::Playing;
+    case 3: return PlayState::Paused;
+    default: return PlayState::Stopped;
+    }
+}
+
 void PlayerGateway::setPositionFraction(double fraction) {
     const auto lengthSeconds = static_cast<int>(mainQuery(1, ipc::kGetOutputTime));
     double ms = std::trunc(static_cast<double>(lengthSeconds) * 1000.0 * fraction);

@@ -56,6 +56,9 @@ public:
     void forward5s();
     void rewind5s();
 
+    enum class PlayState { Stopped, Playing, Paused };
+    PlayState getPlayState();
+
     int getVolume();
     void setVolume(int level);  // passed through without range checks
 
@@ -75,6 +78,8 @@ public:
     // Position within the current track as a fraction of its length; 0 when
     // the player reports no length (nothing playing, a stream).
     double getPositionFraction();
+    // Milliseconds into the current track.
+    int getPositionMs();
     void setPositionFraction(double fraction);
 
     // Empty when the player has no such entry.

@@ -5,6 +5,7 @@
 #include "api/LibraryHandlers.h"
 #include "api/PlayerCommands.h"
 #include "api/PlayerGateway.h"
+#include "api/RemoteHandlers.h"
 #include "api/StatusDocuments.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
@@ -42,13 +43,15 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
       instance_(instance),
       settings_(settings),
       library_(std::make_unique<MediaLibrary>(settings)),
-      gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)) {
+      gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)),
+      remote_(std::make_unique<RemoteState>(*gateway_)) {
     // Each subsystem enters its names here, assets first, in its own file.
     registerAssetHandlers(*this);
     registerPlayerCommands(*this);
     registerDocuments(*this);
     registerLibraryHandlers(*this);
     registerFileCommands(*this);
+    registerRemoteHandlers(*this);
 }
 
 RequestRouter::~RequestRouter() = default;
@@ -60,6 +63,11 @@ void RequestRouter::addHandler(const std::string& name, Handler handler) {
 void RequestRouter::addAsset(const std::string& name, AssetRef asset, Handler handler) {
     assets_.insert_or_assign(name, asset);
     handlers_[name] = std::move(handler);
+}
+
+void RequestRouter::wrapHandler(const std::string& name, const std::function<Handler(Handler)>& wrap) {
+    auto it = handlers_.find(name);
+    if (it != handlers_.end()) it->second = wrap(std::move(it->second));
 }
 
 std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const {

@@ -27,6 +27,7 @@ class HttpResponse;
 class MediaLibrary;
 class PlayerGateway;
 class Settings;
+struct RemoteState;
 
 // Fills the response and sends it before returning.
 using Handler = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
@@ -57,11 +58,15 @@ public:
     bool hasHandler(const std::string& name) const { return handlers_.count(name) != 0; }
     PlayerGateway& gateway() { return *gateway_; }
     MediaLibrary& library() { return *library_; }
+    RemoteState& remote() { return *remote_; }
 
     // Only while the tables are being filled (the constructor and the
     // registration functions it calls).
     void addHandler(const std::string& name, Handler handler);
     void addAsset(const std::string& name, AssetRef asset, Handler handler);
+    // Replaces the handler of a registered name by wrap(old handler); does
+    // nothing for an unknown name.
+    void wrapHandler(const std::string& name, const std::function<Handler(Handler)>& wrap);
 
 private:
     platform::HWND hostWindow_;
@@ -74,6 +79,8 @@ private:
     // The library first: the gateway holds a reference to it.
     std::unique_ptr<MediaLibrary> library_;
     std::unique_ptr<PlayerGateway> gateway_;
+    // After the gateway: its sampler asks the gateway, so it goes first.
+    std::unique_ptr<RemoteState> remote_;
 };
 
 // The caching and content-type headers of a routed name, with now in

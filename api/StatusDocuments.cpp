@@ -1,5 +1,6 @@
 #include "api/StatusDocuments.h"
 
+#include "api/RemoteHandlers.h"
 #include "api/RequestRouter.h"
 #include "http/HttpResponse.h"
 
@@ -19,8 +20,8 @@ void consoleStatus(RequestRouter& router, HttpResponse& response) {
     sendText(response, writeConsoleStatus(readConsoleStatus(router.gateway())));
 }
 
-// Under playlistLock, so the test of the changed flag, the update of the
-// served ids and the reset of the flag are one step for every client.
+// Under playlistLock, so the test of the revision and the update of the
+// served ids are one step for every client.
 void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& response) {
     std::lock_guard guard(router.playlistLock());
     PlayerGateway& gateway = router.gateway();
@@ -35,7 +36,15 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
     gateway.runBatch([&] {
         const int length = gateway.playlistLength();
         playing = gateway.getPlaylistPosition();
-        if (gateway.isPlaylistChanged()) served.clear();
+        // The changed flag is read through the shared revision, so the
+        // remote's sampler and this document never take a change from each
+        // other; the served ids belong to one revision.
+        RemoteState& remote = router.remote();
+        const std::uint64_t revision = remote.revision.observe(gateway);
+        if (revision != remote.servedIdsRevision) {
+            served.clear();
+            remote.servedIdsRevision = revision;
+        }
         dirty = !served.contains(id);
         if (dirty || id.empty()) {
             tracks.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
@@ -50,7 +59,6 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
             if (served.size() >= kMaxServedPlaylistIds && !served.contains(id)) served.clear();
             served[id] = true;
         }
-        gateway.clearPlaylistChanged();
     });
     sendText(response, writePlaylistDocument(playing, dirty, tracks));
 }

@@ -53,6 +53,10 @@ bool MediaLibrary::isIndexing() const {
     return index_->indexer.isRunning();
 }
 
+const std::string& MediaLibrary::indexPath() const {
+    return index_->indexer.indexPath();
+}
+
 void MediaLibrary::waitIndexerIdle() const {
     index_->indexer.stoppedEvent().wait();
 }

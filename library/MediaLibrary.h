@@ -57,6 +57,8 @@ public:
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
     bool startIndexer();
     bool isIndexing() const;
+    // The directory that holds the index (its "current" link names the complete one).
+    const std::string& indexPath() const;
     // Waits until no pass of this library's indexer runs.
     void waitIndexerIdle() const;
 

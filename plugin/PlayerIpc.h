@@ -24,6 +24,7 @@ inline constexpr platform::WPARAM kCmdRewind5s = 40061;
 // WM_USER operations of the main window (lParam).
 inline constexpr platform::LPARAM kEnqueueFile = 100;     // wParam: const EnqueueRecord*
 inline constexpr platform::LPARAM kClearPlaylist = 101;
+inline constexpr platform::LPARAM kIsPlaying = 104;       // 1 playing, 3 paused, 0 stopped
 inline constexpr platform::LPARAM kGetOutputTime = 105;   // wParam 0: position ms, 1: length s
 inline constexpr platform::LPARAM kJumpToTime = 106;      // wParam: ms
 inline constexpr platform::LPARAM kSetPlaylistPos = 121;

@@ -62,6 +62,7 @@ public:
     }
 
     bool started() const { return started_; }
+    std::uint16_t port() const { return server_.boundPort(); }
     RequestRouter& router() { return *router_; }
 
     // Sends one request on a new connection and reads its answer.

@@ -42,6 +42,7 @@ public:
     int volume = 100;
     bool shuffle = false, repeat = false;
     bool changed = false;
+    int playState = 0;  // as the player answers it: 1 playing, 3 paused, 0 stopped
     int lengthSeconds = 0, positionMs = 0, bitrate = 0;
     std::map<std::string, std::map<std::string, std::string>> tags;  // file -> field -> text
 
@@ -146,6 +147,9 @@ private:
         const int n = static_cast<int>(entries.size());
         if (id == ipc::kCmdNext && n > 0) position = (position + 1) % n;
         if (id == ipc::kCmdPrevious && n > 0) position = (position + n - 1) % n;
+        if (id == ipc::kCmdPlay) playState = 1;
+        if (id == ipc::kCmdPause && playState != 0) playState = playState == 1 ? 3 : 1;
+        if (id == ipc::kCmdStop) playState = 0;
         return 0;
     }
 
@@ -160,6 +164,7 @@ private:
             return 1;
         }
         case ipc::kClearPlaylist: entries.clear(); changed = true; return 0;
+        case ipc::kIsPlaying: return playState;
         case ipc::kGetOutputTime: return arg == 1 ? lengthSeconds : positionMs;
         case ipc::kSetPlaylistPos: position = static_cast<int>(arg); return 0;
         case ipc::kSetVolume:

@@ -1,0 +1,38 @@
+// The touch remote's names: "events", "status.json", "playlist.json",
+// "browse.json" and "cover". All of them only read the player and the
+// library; none changes anything.
+//
+// RemoteState is what they share (the play-list revision and the event hub);
+// the router owns one and destroys it before the gateway.
+#pragma once
+
+#include "api/EventHub.h"
+#include "api/PlaylistRevision.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace lyrebox {
+
+class RequestRouter;
+class PlayerGateway;
+
+struct RemoteState {
+    explicit RemoteState(PlayerGateway& gateway) : events(gateway, revision) {}
+    PlaylistRevision revision;
+    // The revision that playlist.xml's served ids belong to; guarded by the
+    // router's playlistLock.
+    std::uint64_t servedIdsRevision = 1;
+    EventHub events;
+};
+
+// The names this file registers, each read-only.
+inline constexpr std::array<std::string_view, 5> kRemoteReadOnlyNames = {
+    "events", "status.json", "playlist.json", "browse.json", "cover"};
+
+// Enters the names in the router's handler table, and makes the commands that
+// change the player wake the event sampler after they have answered.
+void registerRemoteHandlers(RequestRouter& router);
+
+}  // namespace lyrebox
