@@ -400,7 +400,15 @@ describe('touch remote', () => {
     const b = await open(SIZES[3], '?poll=0');
     await waitRows(a, files.length);
     await waitRows(b, files.length);
-    const seen = (page, fn, arg) => page.waitForFunction(fn, arg, { timeout: 1000 });
+    // Within a second of the command's answer. (Polled with evaluate: the
+    // page's policy forbids the string evaluation waitForFunction uses.)
+    const seen = async (page, fn, arg) => {
+      const deadline = Date.now() + 1000;
+      while (!(await page.evaluate(fn, arg))) {
+        if (Date.now() > deadline) throw new Error(`not shown within a second: ${fn}`);
+        await new Promise((r) => setTimeout(r, 20));
+      }
+    };
     const polls = () => b.requests.filter((r) => r === 'status.json' || r === 'consolestatus.xml').length;
     const pollsBefore = polls();
 

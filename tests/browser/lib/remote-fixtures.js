@@ -77,6 +77,10 @@ async function touchDrag(page, from, to, { steps = 8, holdMs = 0 } = {}) {
     const p = { x: from.x + ((to.x - from.x) * i) / steps, y: from.y + ((to.y - from.y) * i) / steps };
     await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: point(p) });
   }
+  // The finger rests before it lifts. Lifted while moving, the browser
+  // starts a fling, and the next tap only stops the fling (no click).
+  await new Promise((r) => setTimeout(r, 120));
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: point(to) });
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
   await cdp.detach();
 }
