@@ -36,10 +36,14 @@ function ffmpeg(args) {
   execFileSync('ffmpeg', ['-loglevel', 'error', '-nostdin', '-y', ...args]);
 }
 
+// A still picture: three colours from one corner to the other.
+const gradient = (side, c0, c1, c2) =>
+  `gradients=s=${side}x${side}:c0=${c0}:c1=${c1}:c2=${c2}:nb_colors=3:x0=0:y0=0:x1=${side - 1}:y1=${side - 1}:speed=0.00001`;
+
 function makeRemoteLibrary() {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'lyrebox-remote-library-'));
   const picture = path.join(root, '.embedded.jpg');
-  ffmpeg(['-f', 'lavfi', '-i', `color=c=green:s=${EMBEDDED_COVER}x${EMBEDDED_COVER}`, '-frames:v', '1', picture]);
+  ffmpeg(['-f', 'lavfi', '-i', gradient(EMBEDDED_COVER, '0x264653', '0x2a9d8f', '0xe9c46a'), '-frames:v', '1', picture]);
   for (const t of TRACKS) {
     const dir = path.join(root, t.dir);
     fs.mkdirSync(dir, { recursive: true });
@@ -50,7 +54,7 @@ function makeRemoteLibrary() {
       '-id3v2_version', '3', '-metadata', `artist=${t.artist}`, '-metadata', `album=${t.album}`,
       '-metadata', `title=${t.title}`, path.join(dir, t.file)]);
   }
-  ffmpeg(['-f', 'lavfi', '-i', `color=c=red:s=${FOLDER_COVER}x${FOLDER_COVER}`, '-frames:v', '1',
+  ffmpeg(['-f', 'lavfi', '-i', gradient(FOLDER_COVER, '0x1c3d7d', '0xe07a5f', '0xf2cc8f'), '-frames:v', '1',
     path.join(root, 'Alpha Band/First Album/cover.jpg')]);
   fs.rmSync(picture);
   return root;
