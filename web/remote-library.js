@@ -21,7 +21,8 @@ Remote.searchQuery = (text) => {
 
 Remote.size = (bytes) => {
   if (bytes === null || bytes === undefined) return '';
-  if (bytes < 1024) return bytes + ' B';
+  // A no-break space keeps number and unit on one line.
+  if (bytes < 1024) return bytes + '\u00a0B';
   const units = ['KB', 'MB', 'GB', 'TB'];
   let v = bytes / 1024;
   let i = 0;
@@ -29,7 +30,7 @@ Remote.size = (bytes) => {
     v /= 1024;
     i++;
   }
-  return (v < 10 ? v.toFixed(1) : Math.round(v)) + ' ' + units[i];
+  return (v < 10 ? v.toFixed(1) : Math.round(v)) + '\u00a0' + units[i];
 };
 
 class Library {

@@ -348,7 +348,7 @@ describe('touch remote', () => {
       await page.locator('#sort-dir').tap();
       await waitFor(async () => (await names()).join() === '01 Morning.mp3,02 Noon.mp3,03 Evening.mp3', 'by size, descending');
       const meta = await page.locator('#library-list .meta').first().textContent();
-      assert.match(meta, /\d.*·\s*\d+(\.\d)? KB$/);
+      assert.match(meta, /\d.*·\s*\d+(\.\d)?\sKB$/);
       await page.locator('#crumbs .crumb', { hasText: 'Alpha Band' }).tap();
       await waitFor(async () => (await names()).join() === 'First Album', 'back up one folder');
       await page.locator('#sort-by').selectOption('0');
