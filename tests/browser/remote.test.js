@@ -412,6 +412,37 @@ describe('touch remote', () => {
     });
   });
 
+  it('works from the keyboard alone', async () => {
+    await setQueue();
+    await playAt(0);
+    const page = await open(SIZES[3]);
+    await waitRows(page, files.length);
+    await waitMarked(page, 0);
+    await player.post('setvolume', { level: 100 });
+    await waitFor(async () => (await page.locator('#volume').getAttribute('aria-valuenow')) === '100', 'the volume shown');
+    await page.locator('#volume').focus();
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowRight');
+    await waitFor(async () => (await player.number('getvolume')) === 116, 'two steps up');
+    await page.keyboard.press('Home');
+    await waitFor(async () => (await player.number('getvolume')) === 0, 'all the way down');
+    await page.locator('#seek').focus();
+    await page.keyboard.press('End');
+    await waitFor(async () => (await player.number('getposition')) > 0.95 || (await position()) === 1, 'seeked to the end');
+    // Move the third entry up with its handle's arrow key, then play the first with Enter.
+    await playAt(0);
+    await rows(page).nth(2).locator('[data-role="handle"]').focus();
+    await page.keyboard.press('ArrowUp');
+    await waitFor(async () => (await player.files())[1] === files[2], 'moved up');
+    assert.equal(await page.evaluate(() => document.activeElement.closest('li').dataset.index), '1', 'the handle keeps focus');
+    await rows(page).nth(3).locator('[data-role="play"]').focus();
+    await page.keyboard.press('Enter');
+    await waitFor(async () => (await position()) === 3, 'entry 3 plays');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.dataset.role), 'next', 'Tab goes along the row');
+    await page.close();
+  });
+
   it('keeps two pages in step within a second with polling off', async () => {
     await setQueue();
     await playAt(0);
