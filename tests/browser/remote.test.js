@@ -167,6 +167,23 @@ describe('touch remote', () => {
     await page.close();
   });
 
+  it('follows the system\'s dark scheme', async () => {
+    const page = await open(SIZES[1]);
+    await waitFor(async () => (await rows(page).count()) > 0, 'the queue');
+    const colours = () => page.evaluate(() => {
+      const lum = (c) => c.match(/\d+/g).slice(0, 3).reduce((a, v) => a + Number(v), 0) / 765;
+      return [lum(getComputedStyle(document.body).backgroundColor), lum(getComputedStyle(document.body).color)];
+    });
+    await page.emulateMedia({ colorScheme: 'light' });
+    const [lightBg, lightText] = await colours();
+    assert.ok(lightBg > 0.8 && lightText < 0.3, `light: ${lightBg} ${lightText}`);
+    await page.emulateMedia({ colorScheme: 'dark' });
+    const [darkBg, darkText] = await colours();
+    assert.ok(darkBg < 0.2 && darkText > 0.8, `dark: ${darkBg} ${darkText}`);
+    await page.screenshot({ path: screenshotPath('remote-phone-390-now-dark.png') });
+    await page.close();
+  });
+
   describe('on a phone, against the player', () => {
     const phone = SIZES[1];
     let page;
