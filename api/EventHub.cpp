@@ -33,8 +33,8 @@ EventHub::~EventHub() {
     if (sampler_.joinable()) sampler_.join();
 }
 
-std::unique_ptr<EventHub::Subscription> EventHub::subscribe() {
-    auto subscription = std::make_unique<Subscription>(*this);
+std::unique_ptr<EventHub::Subscription> EventHub::subscribe(platform::Socket& socket) {
+    auto subscription = std::make_unique<Subscription>(*this, socket);
     if (!subscription->signal().valid()) return nullptr;
     std::lock_guard lock(mutex_);
     if (stopping_) return nullptr;
@@ -82,8 +82,12 @@ void EventHub::kick() {
 }
 
 std::string EventHub::takeNewEvents(Subscription& subscription) {
-    std::string text;
     std::lock_guard lock(mutex_);
+    return newEventsLocked(subscription);
+}
+
+std::string EventHub::newEventsLocked(Subscription& subscription) {
+    std::string text;
     if (!statusEvent_.empty() && subscription.statusSent_ != statusSeq_) {
         text += statusEvent_;
         subscription.statusSent_ = statusSeq_;
@@ -167,8 +171,40 @@ void EventHub::sampleOnce() {
         changed = true;
     }
     if (changed) {
-        for (Subscription* subscription : listeners_) subscription->signal().signal();
+        for (Subscription* subscription : listeners_) deliverLocked(*subscription);
     }
+}
+
+void EventHub::deliverLocked(Subscription& subscription) {
+    std::unique_lock write(subscription.writeMutex_, std::try_to_lock);
+    if (!write.owns_lock() || !subscription.started_ || !subscription.pending_.empty()) {
+        // A write is under way, the head is not out yet, or earlier bytes
+        // still wait: the stream's thread takes the events itself, in order.
+        subscription.signal().signal();
+        return;
+    }
+    std::string text = newEventsLocked(subscription);
+    if (text.empty()) return;
+    const long sent = subscription.socket_.sendNow(text.data(), text.size());
+    if (sent == static_cast<long>(text.size())) return;
+    subscription.pending_ = text.substr(sent > 0 ? static_cast<std::size_t>(sent) : 0);
+    subscription.signal().signal();
+}
+
+bool EventHub::Subscription::start(const std::string& head) {
+    std::lock_guard write(writeMutex_);
+    const std::string text = head + hub_.takeNewEvents(*this);
+    started_ = true;
+    return socket_.sendAll(text.data(), text.size()) == text.size();
+}
+
+bool EventHub::Subscription::flush(const std::string& extra) {
+    std::lock_guard write(writeMutex_);
+    std::string text = std::move(pending_);
+    pending_.clear();
+    text += hub_.takeNewEvents(*this);
+    text += extra;
+    return text.empty() || socket_.sendAll(text.data(), text.size()) == text.size();
 }
 
 }  // namespace lyrebox

@@ -6,9 +6,12 @@
 // nobody listening means no questions to the player. It samples every
 // kSamplePeriod, and at once (at most every kMinKickGap) when kick() says a
 // command has just changed the player. When a sample differs from the last
-// one sent, it stores the new event text and wakes every subscription's
-// signal; each stream's own connection thread then copies the text and
-// writes it, so a slow client never holds up the sampler or the others.
+// one sent, it stores the new event text and hands it to every stream: it
+// writes the text to the socket itself when that fits without waiting and no
+// other write is under way (one thread doing two hundred small sends instead
+// of two hundred threads woken), and otherwise keeps the rest and wakes the
+// stream's own connection thread to finish with an ordinary send, so a slow
+// client never holds up the sampler or the others.
 //
 // Thread contract: subscribe(), kick() and takeNewEvents() are called by
 // connection threads; mutex_ guards everything below it and is never held
@@ -48,7 +51,8 @@ public:
 
     // Null when the hub is stopping or no wake signal could be made. The
     // subscription's signal is set at once when events are waiting for it.
-    std::unique_ptr<Subscription> subscribe();
+    // The socket must stay open while the subscription lives.
+    std::unique_ptr<Subscription> subscribe(platform::Socket& socket);
     // A command has changed the player: sample soon. Nothing happens when
     // nobody listens.
     void kick();
@@ -67,6 +71,10 @@ private:
     void unsubscribe(Subscription* subscription);
     void samplerLoop();
     void sampleOnce();
+    // With mutex_ held: the events the subscription lacks, marked as taken.
+    std::string newEventsLocked(Subscription& subscription);
+    // With mutex_ held: writes what fits now, leaves the rest to the stream.
+    void deliverLocked(Subscription& subscription);
 
     PlayerGateway& gateway_;
     PlaylistRevision& revision_;
@@ -89,21 +97,34 @@ private:
     platform::Event samplerEnded_{true};
 };
 
-// One listening stream. Its signal is set when new events wait; the stream
-// clears it and calls takeNewEvents(). Destroying it ends the subscription.
+// One listening stream, used by its connection thread. Its signal is set when
+// bytes wait for it; the stream clears it and calls flush(). Every write to
+// the socket, the sampler's and the stream's own, happens under writeMutex_,
+// so the bytes of two events never interleave; the sampler only try-locks it.
+// Destroying the subscription ends it.
 class EventHub::Subscription {
 public:
-    explicit Subscription(EventHub& hub) : hub_(hub) {}
+    Subscription(EventHub& hub, platform::Socket& socket) : hub_(hub), socket_(socket) {}
     ~Subscription() { hub_.unsubscribe(this); }
     Subscription(const Subscription&) = delete;
     Subscription& operator=(const Subscription&) = delete;
 
     platform::WakeSignal& signal() { return signal_; }
+    // Sends the answer's head and the events waiting; until then the sampler
+    // writes nothing to this stream. False when the connection failed.
+    bool start(const std::string& head);
+    // Sends what the sampler left over, the events not yet sent, then extra;
+    // false when the connection failed.
+    bool flush(const std::string& extra = {});
 
 private:
     friend class EventHub;
     EventHub& hub_;
+    platform::Socket& socket_;
     platform::WakeSignal signal_;
+    std::mutex writeMutex_;
+    std::string pending_;  // guarded by writeMutex_
+    bool started_ = false;  // guarded by writeMutex_
     std::uint64_t statusSent_ = 0, playlistSent_ = 0;  // guarded by the hub's mutex
 };
 

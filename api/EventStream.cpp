@@ -14,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 
 void serveEventStream(EventHub& hub, HttpResponse& response) {
     platform::Socket* socket = response.socket();
-    const auto subscription = socket ? hub.subscribe() : nullptr;
+    const auto subscription = socket ? hub.subscribe(*socket) : nullptr;
     if (!subscription) {
         response.setStatus(503, "Service Unavailable");
         response.setHeader("Connection", "close");
@@ -27,26 +27,25 @@ void serveEventStream(EventHub& hub, HttpResponse& response) {
     response.setHeader("Connection", "close");
     response.setHeader("X-Accel-Buffering", "no");  // a buffering proxy would hold events back
     response.removeHeader("Content-Length");
-    std::string out = response.headText();
-    out += "retry: " + std::to_string(remote::kRetryMs) + "\n\n";
-    bool open = response.sendBytes(out.data(), out.size()) == out.size();
-    auto lastWrite = Clock::now();
+    // The head goes out under the subscription's write lock, like every
+    // later write: the sampler may already have events for this stream.
+    const std::string head = response.headText() + "retry: " + std::to_string(remote::kRetryMs) + "\n\n";
+    bool open = subscription->start(head);
+    auto lastComment = Clock::now();
     while (open) {
-        const auto due = lastWrite + remote::kKeepAlivePeriod;
+        const auto due = lastComment + remote::kKeepAlivePeriod;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
         const auto woke = platform::waitReadableOrSignal(*socket, subscription->signal(),
                                                          left.count() > 0 ? left : std::chrono::milliseconds(0));
         if (woke == platform::WaitResult::Signalled) {
             subscription->signal().clear();
-            out = hub.takeNewEvents(*subscription);
+            open = subscription->flush();
         } else if (woke == platform::WaitResult::TimedOut) {
-            out = ": keep-alive\n\n";
+            open = subscription->flush(": keep-alive\n\n");
+            lastComment = Clock::now();
         } else {
             break;  // the client went or spoke, or the server is closing
         }
-        if (out.empty()) continue;
-        open = response.sendBytes(out.data(), out.size()) == out.size();
-        lastWrite = Clock::now();
     }
     // No length was sent: only the end of the connection ends the answer.
     socket->shutdownBoth();

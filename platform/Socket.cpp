@@ -71,6 +71,16 @@ std::size_t Socket::sendAll(const void* data, std::size_t size) {
     return sent;
 }
 
+long Socket::sendNow(const void* data, std::size_t size) {
+    if (fd_ < 0) return -1;
+    for (;;) {
+        const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    }
+}
+
 long Socket::recvSome(void* buf, std::size_t size) {
     if (fd_ < 0) return -1;
     for (;;) {

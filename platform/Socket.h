@@ -38,6 +38,10 @@ public:
 
     // Returns the bytes sent; less than size only when the connection failed.
     std::size_t sendAll(const void* data, std::size_t size);
+    // Sends what fits without waiting; the bytes sent, 0 when nothing fits
+    // now, -1 when the connection failed. Another thread may call it while
+    // the owner waits on the socket, as long as no two threads send at once.
+    long sendNow(const void* data, std::size_t size);
     // One recv: bytes received, 0 when the peer closed, -1 on error or time-out.
     long recvSome(void* buf, std::size_t size);
     // sendfile loop from fileFd at offset; returns the bytes sent.

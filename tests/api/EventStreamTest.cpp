@@ -73,6 +73,7 @@ public:
         }
     }
     void close() { socket_.close(); }
+    void send(const std::string& bytes) { socket_.sendAll(bytes.data(), bytes.size()); }
 
     std::string head;
 
@@ -213,6 +214,45 @@ TEST_P(EventStreamTest, JsonDocumentsOverHttp) {
                          "{\"index\":0,\"title\":\"zero\",\"filename\":\"/m/0.mp3\",\"path\":\"%2fm%2f0%2emp3\"},"
                          "{\"index\":1,\"title\":\"one\",\"filename\":\"/m/1.mp3\",\"path\":\"%2fm%2f1%2emp3\"}]}");
     EXPECT_EQ(server->body("/playlist.json").rfind("{\"revision\":2,", 0), 0u) << "no change, same revision";
+}
+
+TEST_P(EventStreamTest, AReaderThatFallsBehindGetsWholeEventsInOrder) {
+    // Big events fill the socket's buffers while the client reads nothing,
+    // so the sampler's direct writes stop part-way and the stream's own
+    // thread has to finish them.
+    const std::string title(1024 * 1024, 't');
+    player.setEntries({{"/m/0.mp3", title}}, 0);
+    EventClient client(port());
+    ASSERT_FALSE(client.nextEvent("status").empty());
+    for (int level = 1; level <= 24; ++level) {
+        // One sample per change, so every change makes one more big event.
+        const std::uint64_t samples = hub().samplesTaken();
+        EXPECT_EQ(server->body("/setvolume?level=" + std::to_string(level)), "1");
+        ASSERT_TRUE(eventually([&] { return hub().samplesTaken() > samples; }));
+    }
+    int last = 0;
+    while (last < 24) {
+        const std::string block = client.nextBlock();
+        ASSERT_FALSE(block.empty()) << "the stream ended early";
+        if (block.rfind(": ", 0) == 0 || block.rfind("event: playlist\n", 0) == 0) continue;
+        ASSERT_EQ(block.rfind("event: status\ndata: {\"state\":", 0), 0u) << block.substr(0, 80);
+        ASSERT_EQ(block.substr(block.size() - 3), "}\n\n");
+        ASSERT_EQ(block.find("event:", 1), std::string::npos) << "one whole event per block";
+        ASSERT_NE(block.find("\"title\":\"" + title + "\""), std::string::npos);
+        const auto at = block.find("\"volume\":");
+        const int volume = std::atoi(block.c_str() + at + 9);
+        EXPECT_GT(volume, last) << "events arrive in order";
+        last = volume;
+    }
+}
+
+TEST_P(EventStreamTest, AClientThatSpeaksEndsItsStream) {
+    EventClient client(port());
+    ASSERT_FALSE(client.nextEvent("status").empty());
+    // The answer has no length, so nothing more can be answered on it.
+    client.send("GET /getvolume HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(client.ended());
+    EXPECT_TRUE(eventually([&] { return hub().listenerCount() == 0; }));
 }
 
 TEST_P(EventStreamTest, QuitClosesOpenStreamsAtOnce) {

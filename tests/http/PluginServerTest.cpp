@@ -7,6 +7,8 @@
 
 #include <sys/wait.h>
 
+#include <cerrno>
+#include <chrono>
 #include <vector>
 
 namespace lyrebox {
@@ -42,6 +44,47 @@ TEST(PluginServer, QuitWithOpenConnectionsEndsCleanly) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     for (auto& s : open) EXPECT_TRUE(test::peerClosed(s));
+}
+
+// Reads until text arrives on the stream (false if the stream ends first).
+bool readUntil(platform::Socket& s, std::string& seen, const std::string& text) {
+    char chunk[4096];
+    while (seen.find(text) == std::string::npos) {
+        const long n = s.recvSome(chunk, sizeof chunk);
+        if (n <= 0) return false;
+        seen.append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// True when the stream ends (everything still in flight is read first).
+bool streamEnds(platform::Socket& s) {
+    char chunk[4096];
+    for (;;) {
+        const long n = s.recvSome(chunk, sizeof chunk);
+        if (n <= 0) return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    }
+}
+
+TEST(PluginServer, EventStreamsFollowCommandsAndEndAtQuit) {
+    PlayerProcess player("");
+    std::vector<platform::Socket> streams;
+    std::vector<std::string> seen(8);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        streams.push_back(player.connect());
+        streams.back().setRecvTimeout(std::chrono::seconds(30));
+        test::sendText(streams.back(), "GET /events HTTP/1.1\r\n\r\n");
+        ASSERT_TRUE(readUntil(streams.back(), seen[i], "event: status\n")) << seen[i];
+    }
+    auto command = player.connect();
+    ASSERT_EQ(ask(command, "GET /setvolume?level=33 HTTP/1.1\r\n\r\n").body, "1");
+    for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(readUntil(streams[i], seen[i], "\"volume\":33,"));
+
+    // No idle time-out applies to the streams: only the quit can end them.
+    int status = player.quit();
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (auto& s : streams) EXPECT_TRUE(streamEnds(s));
 }
 
 TEST(PluginServer, AccessSettingsComeFromTheIni) {
