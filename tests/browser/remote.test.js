@@ -91,7 +91,13 @@ describe('touch remote', () => {
   const rows = (page) => page.locator('#queue-list > li');
   const waitMarked = (page, i) => waitFor(async () => (await rows(page).nth(i).getAttribute('aria-current')) === 'true',
     `entry ${i} marked`);
-  const waitRows = (page, n) => waitFor(async () => (await rows(page).count()) === n, `${n} queue rows`);
+  // The page has drawn the player's current play list (its revision), and it has n rows.
+  const waitRows = async (page, n) => {
+    const { revision } = JSON.parse((await player.get('playlist.json')).text);
+    await waitFor(() => page.evaluate((r) => Remote.app.playlistRevision >= r && !Remote.app.playlistPending, revision),
+      `revision ${revision} shown`);
+    await waitFor(async () => (await rows(page).count()) === n, `${n} queue rows`);
+  };
 
   async function showPane(page, pane) {
     const tab = page.locator('#tab-' + pane);
@@ -445,7 +451,8 @@ describe('touch remote', () => {
     await waitFor(async () => (await player.number('getvolume')) === 0, 'all the way down');
     await page.locator('#seek').focus();
     await page.keyboard.press('End');
-    await waitFor(async () => (await player.number('getposition')) > 0.95 || (await position()) === 1, 'seeked to the end');
+    // The end of the track: the player goes on to the next entry.
+    await waitFor(async () => (await position()) === 1 && (await status()).state === 'playing', 'the next entry after the end');
     // Move the third entry up with its handle's arrow key, then play the first with Enter.
     await playAt(0);
     await rows(page).nth(2).locator('[data-role="handle"]').focus();
