@@ -22,8 +22,8 @@ struct AssetRow {
     bool isTemplate;
 };
 
-// Every routed asset. Resource 3036 (a console-only page) is embedded but
-// reached by no name.
+// Every routed asset, all of them read-only names. Resource 3036 (a
+// console-only page) is embedded but reached by no name.
 constexpr AssetRow kAssets[] = {
     {"", 3032, kHtml, true},
     {"library", 3037, kHtml, true},
@@ -69,6 +69,18 @@ constexpr AssetRow kAssets[] = {
     {"search.gif", 3104, "GIF", false},
     {"loading.gif", 3105, "GIF", false},
     {"favicon.ico", 3108, "ICO", false},
+    // The touch remote: a page of its own for phones, its manifest and
+    // home-screen icons. Plain files, no markers: it asks the server for
+    // everything through same-origin requests.
+    {"remote", 3110, kHtml, false},
+    {"remote.css", 3111, kHtml, false},
+    {"remote.js", 3112, kHtml, false},
+    {"remote-data.js", 3113, kHtml, false},
+    {"remote-queue.js", 3114, kHtml, false},
+    {"remote-library.js", 3115, kHtml, false},
+    {"remote.webmanifest", 3116, kHtml, false},
+    {"remote-192.png", 3117, "PNG", false},
+    {"remote-512.png", 3118, "PNG", false},
 };
 
 // The resource behind a routed name, or nothing (which cannot happen for a

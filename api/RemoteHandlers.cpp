@@ -29,22 +29,22 @@ void sendJson(HttpResponse& response, std::string body) {
 
 void registerRemoteHandlers(RequestRouter& router) {
     RemoteState& remote = router.remote();
-    router.addHandler("status.json", [&router, &remote](HttpRequest&, const std::string&, ParamMap,
+    router.addHandler("status.json", Access::ReadOnly, [&router, &remote](HttpRequest&, const std::string&, ParamMap,
                                                         HttpResponse& response) {
         sendJson(response, writeStatusJson(readRemoteStatus(router.gateway(), remote.revision)));
     });
-    router.addHandler("playlist.json", [&router, &remote](HttpRequest&, const std::string&, ParamMap,
+    router.addHandler("playlist.json", Access::ReadOnly, [&router, &remote](HttpRequest&, const std::string&, ParamMap,
                                                           HttpResponse& response) {
         sendJson(response, writePlaylistJson(readRemotePlaylist(router.gateway(), remote.revision)));
     });
-    router.addHandler("events", [&remote](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+    router.addHandler("events", Access::ReadOnly, [&remote](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
         serveEventStream(remote.events, response);
     });
-    router.addHandler("browse.json", [&router](HttpRequest&, const std::string&, ParamMap params,
+    router.addHandler("browse.json", Access::ReadOnly, [&router](HttpRequest&, const std::string&, ParamMap params,
                                                HttpResponse& response) {
         sendJson(response, browseJson(router.library(), params));
     });
-    router.addHandler("cover", [&router](HttpRequest& request, const std::string&, ParamMap params,
+    router.addHandler("cover", Access::ReadOnly, [&router](HttpRequest& request, const std::string&, ParamMap params,
                                          HttpResponse& response) {
         serveCover(router, request, params, response);
     });

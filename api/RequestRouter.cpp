@@ -18,7 +18,27 @@ namespace lyrebox {
 
 namespace {
 constexpr std::int64_t kImageLifetime = 2592000;  // thirty days
+
+// Types of the touch remote's assets. Kept beside the HTTP layer's table
+// rather than in it: that table also types downloads, and no shared file
+// should become downloadable as a page's manifest or icon.
+const std::map<std::string, std::string, std::less<>>& assetTypes() {
+    static const std::map<std::string, std::string, std::less<>> table = {
+        {"png", "image/png"},
+        {"webmanifest", "application/manifest+json"},
+    };
+    return table;
 }
+
+// The type of an asset the shared table does not know (the touch remote's
+// icons and manifest), or null.
+const std::string* typeOfAsset(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return nullptr;
+    const auto it = assetTypes().find(name.substr(dot + 1));
+    return it == assetTypes().end() ? nullptr : &it->second;
+}
+}  // namespace
 
 RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE instance, Settings& settings)
     : hostWindow_(hostWindow),
@@ -89,7 +109,8 @@ void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamM
 void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now, AnswerKind kind) {
     response.setHeader("Cache-Control", "no-cache, must-revalidate");
     response.setHeader("Expires", "-1");
-    const std::string type = routedContentType(name, kind);
+    const std::string* assetType = kind == AnswerKind::Page ? nullptr : typeOfAsset(name);
+    const std::string type = assetType ? *assetType : routedContentType(name, kind);
     response.setHeader("Content-Type", type);
     if (kind == AnswerKind::Page) {
         response.setHeader("Content-Security-Policy", kPageContentSecurityPolicy);

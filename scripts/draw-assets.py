@@ -398,6 +398,28 @@ def favicon():
     return big
 
 
+def remote_icon(size):
+    """The touch remote's home-screen icon: a note on a full-bleed gradient,
+    kept inside the middle 80 % so a launcher's round or squircle mask never
+    cuts it (the manifest marks it "any maskable")."""
+    big = 512
+    img = Image.new("RGB", (big, big), DARK)
+    vgradient(img, (0, 0, big - 1, big - 1), MID, DEEP)
+    d = ImageDraw.Draw(img)
+    # A ring like a volume dial around the note.
+    d.ellipse([96, 96, 416, 416], outline=LIGHT, width=18)
+    d.arc([96, 96, 416, 416], start=135, end=300, fill=WHITE, width=18)
+    # The note: two heads joined by a beam.
+    d.ellipse([170, 286, 236, 338], fill=WHITE)
+    d.ellipse([276, 262, 342, 314], fill=WHITE)
+    d.rectangle([220, 176, 236, 312], fill=WHITE)
+    d.rectangle([326, 152, 342, 288], fill=WHITE)
+    d.polygon([(220, 176), (342, 152), (342, 190), (220, 214)], fill=WHITE)
+    if size != big:
+        img = img.resize((size, size), Image.LANCZOS)
+    return img
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     con = console_picture()
@@ -437,6 +459,8 @@ def main():
                    duration=90, loop=0, optimize=False)
     icon = favicon()
     icon.save(os.path.join(OUT, "favicon.ico"), sizes=[(16, 16), (32, 32)])
+    for size in (192, 512):
+        remote_icon(size).save(os.path.join(OUT, "remote-%d.png" % size), optimize=True)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,8 @@ include(${SOURCE_DIR}/assets.cmake)
 set(arrays "")
 set(rows "")
 set(index 0)
-foreach(asset IN LISTS LYREBOX_WEB_ASSETS)
+list(LENGTH LYREBOX_WEB_ASSETS classicCount)
+foreach(asset IN LISTS LYREBOX_WEB_ASSETS LYREBOX_REMOTE_ASSETS)
   string(REPLACE "|" ";" fields "${asset}")
   list(GET fields 0 id)
   list(GET fields 1 type)
@@ -45,7 +46,9 @@ namespace lyrebox::web {
 
 bool resourcesRegistered() { return kRegistered; }
 
-std::size_t resourceCount() { return std::size(kTable); }
+std::size_t resourceCount() { return ${classicCount}; }
+
+std::size_t remoteResourceCount() { return std::size(kTable) - ${classicCount}; }
 
 }  // namespace lyrebox::web
 ")

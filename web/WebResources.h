@@ -11,7 +11,11 @@ namespace lyrebox::web {
 // linker from dropping the table out of a static library.
 bool resourcesRegistered();
 
-// Number of embedded assets (the routed ones and the console-only page).
+// Number of embedded assets of the classic pages (the routed ones and the
+// console-only page), the module's stored resource layout.
 std::size_t resourceCount();
+
+// Number of embedded assets of the touch remote, stored after the classic ones.
+std::size_t remoteResourceCount();
 
 }  // namespace lyrebox::web

@@ -48,3 +48,17 @@ set(LYREBOX_WEB_ASSETS
   "3104|GIF|search.gif"
   "3105|GIF|loading.gif"
 )
+
+# The touch remote (remote.html and what it loads), embedded after the classic
+# set above; its names are entered by api/AssetHandlers.cpp as well.
+set(LYREBOX_REMOTE_ASSETS
+  "3110|#23|remote.html"
+  "3111|#23|remote.css"
+  "3112|#23|remote.js"
+  "3113|#23|remote-data.js"
+  "3114|#23|remote-queue.js"
+  "3115|#23|remote-library.js"
+  "3116|#23|remote.webmanifest"
+  "3117|PNG|remote-192.png"
+  "3118|PNG|remote-512.png"
+)

@@ -26,7 +26,10 @@ std::string readFile(const fs::path& path) {
 }
 
 fs::path webFile(const std::string& name) {
-    std::string file = name.empty() ? "index.html" : name == "library" ? "library.html" : name;
+    std::string file = name.empty()           ? "index.html"
+                       : name == "library" ? "library.html"
+                       : name == "remote"  ? "remote.html"
+                                           : name;
     return fs::path(LYREBOX_SOURCE_DIR) / "web" / file;
 }
 
@@ -192,6 +195,66 @@ TEST(WebResources, ConsoleOnlyPageIsEmbeddedButNotRouted) {
                                        platform::RT_HTML);
     ASSERT_TRUE(page.has_value());
     EXPECT_NE(page->find("console.js"), std::string_view::npos);
+}
+
+// The touch remote's names: its page, scripts, style sheet, manifest and icons.
+const NamedType kRemoteNames[] = {
+    {"remote", "text/html", false},
+    {"remote.css", "text/css", false},
+    {"remote.js", "text/javascript", false},
+    {"remote-data.js", "text/javascript", false},
+    {"remote-queue.js", "text/javascript", false},
+    {"remote-library.js", "text/javascript", false},
+    {"remote.webmanifest", "application/manifest+json", false},
+    {"remote-192.png", "image/png", false},
+    {"remote-512.png", "image/png", false},
+};
+
+TEST_F(AssetHandlersTest, RemoteNamesAreServedAsTheirExactFilesWithTheirTypes) {
+    EXPECT_EQ(web::remoteResourceCount(), std::size(kRemoteNames));
+    for (const NamedType& n : kRemoteNames) {
+        SCOPED_TRACE(n.name);
+        HttpResponse response = get(n.name);
+        EXPECT_EQ(response.status(), 200);
+        EXPECT_EQ(response.header("Content-Type"), n.contentType);
+        const std::string file = readFile(webFile(n.name));
+        ASSERT_FALSE(file.empty());
+        EXPECT_TRUE(response.body() == file);
+    }
+}
+
+TEST_F(AssetHandlersTest, RemoteIconsArePngsOfTheirNamedSizesCachedAsImages) {
+    for (std::uint32_t side : {192u, 512u}) {
+        const std::string name = "remote-" + std::to_string(side) + ".png";
+        SCOPED_TRACE(name);
+        HttpResponse response = get(name);
+        const std::string& png = response.body();
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+        auto word = [&](std::size_t at) {
+            return std::uint32_t(std::uint8_t(png[at])) << 24 | std::uint32_t(std::uint8_t(png[at + 1])) << 16 |
+                   std::uint32_t(std::uint8_t(png[at + 2])) << 8 | std::uint32_t(std::uint8_t(png[at + 3]));
+        };
+        EXPECT_EQ(word(16), side);  // IHDR width
+        EXPECT_EQ(word(20), side);  // IHDR height
+        EXPECT_EQ(response.header("Cache-Control"), "max-age=30");
+    }
+}
+
+TEST_F(AssetHandlersTest, RemotePageLoadsOnlyRoutedNamesAndNoInlineCode) {
+    const std::string page = get("remote").body();
+    for (const char* name : {"remote.css", "remote.js", "remote-data.js", "remote-queue.js", "remote-library.js",
+                             "remote.webmanifest", "remote-192.png"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(page.find(std::string("\"") + name + "\""), std::string::npos);
+        EXPECT_TRUE(router_.findAsset(name).has_value());
+    }
+    // The pages' policy allows no inline script, handler or style attribute.
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+    EXPECT_EQ(page.find(" onclick="), std::string::npos);
+    EXPECT_EQ(page.find(" style="), std::string::npos);
+    const std::string manifest = get("remote.webmanifest").body();
+    for (const char* icon : {"\"remote-192.png\"", "\"remote-512.png\""}) EXPECT_NE(manifest.find(icon), std::string::npos);
 }
 
 }  // namespace
