@@ -2,6 +2,8 @@
 
 #include "api/JsonText.h"
 #include "library/BrowseDocument.h"
+#include "library/Indexer.h"
+#include "library/LibrarySearcher.h"
 #include "library/MediaLibrary.h"
 #include "library/SearchLimits.h"
 
@@ -135,20 +137,19 @@ std::string writeBrowseJson(const BrowseListing& listing) {
 }
 
 void fillIndexState(MediaLibrary& library, SearchFacts& facts) {
-    facts.indexing = library.isIndexing();
-    std::error_code error;
-    facts.indexMissing =
-        !std::filesystem::exists(std::filesystem::path(library.indexPath()) / kIndexCurrentLink, error);
+    const IndexerState state = library.indexerState();
+    facts.indexing = state.running;
+    facts.indexMissing = !state.hasIndex;
 }
 
 SearchFacts librarySearchFacts(MediaLibrary& library, const std::string& query, bool dirsOnly,
                                std::vector<FileEntry>& results) {
     SearchFacts facts;
-    library.search(query, results, dirsOnly);
-    // Today's searcher reports only what it appended: a full list means
-    // there may have been more.
-    facts.total = results.size();
-    facts.cut = results.size() >= kMaxSearchResults;
+    SearchResult found = library.searchWithTotal(query, dirsOnly);
+    results.insert(results.end(), std::make_move_iterator(found.items.begin()),
+                   std::make_move_iterator(found.items.end()));
+    facts.total = found.total;
+    facts.cut = found.cut;
     fillIndexState(library, facts);
     return facts;
 }

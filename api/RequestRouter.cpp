@@ -75,8 +75,8 @@ std::optional<Access> RequestRouter::accessOf(const std::string& name) const {
 }
 
 void RequestRouter::wrapHandler(const std::string& name, const std::function<Handler(Handler)>& wrap) {
-    auto it = handlers_.find(name);
-    if (it != handlers_.end()) it->second = wrap(std::move(it->second));
+    auto it = routes_.find(name);
+    if (it != routes_.end()) it->second.handler = wrap(std::move(it->second.handler));
 }
 
 std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const {

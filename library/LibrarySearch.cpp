@@ -2,6 +2,8 @@
 // both on the index beside the module.
 #include "library/MediaLibrary.h"
 
+#include <algorithm>
+
 #include "config/Settings.h"
 #include "library/AutoIndexer.h"
 #include "library/Indexer.h"
@@ -60,7 +62,12 @@ SearchResult MediaLibrary::searchWithTotal(const std::string& query, bool dirsOn
     if (query.empty()) {
         return {};
     }
-    return index_->searcher.find(query, dirsOnly);
+    SearchResult result = index_->searcher.find(query, dirsOnly);
+    // Items of folders no longer shared are neither shown nor counted.
+    const std::size_t found = result.items.size();
+    keepSharedResults(result.items);
+    result.total -= std::min(result.total, found - result.items.size());
+    return result;
 }
 
 bool MediaLibrary::startIndexer() {

@@ -32,7 +32,7 @@ TEST_F(GuessingAttackTest, TenWrongGuessesLockTheAddressOutEvenForTheRightPasswo
     ASSERT_EQ(getFrom("127.0.0.1", "ann:right").status, 200);
     for (std::size_t i = 0; i < http::kMaxFailedLogins; ++i)
         ASSERT_EQ(getFrom("127.0.0.1", "ann:guess" + std::to_string(i)).status, 401) << i;
-    for (const std::string& credentials : {"ann:right", "ann:guess", ""}) {
+    for (const char* credentials : {"ann:right", "ann:guess", ""}) {
         const auto locked = getFrom("127.0.0.1", credentials);
         EXPECT_EQ(locked.status, 429) << credentials;
         const int retryAfter = std::atoi(locked.header("Retry-After").c_str());

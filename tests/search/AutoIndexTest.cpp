@@ -132,7 +132,9 @@ TEST_F(AutoIndexTest, OffStartsNothing) {
 
     EXPECT_EQ(off->autoPassesStarted(), startedBefore);
     EXPECT_FALSE(off->autoIndexEnabled());
-    if (!hadIndex) EXPECT_FALSE(off->indexerState().hasIndex);
+    if (!hadIndex) {
+        EXPECT_FALSE(off->indexerState().hasIndex);
+    }
     EXPECT_EQ(hits(*off, "witness"), 0u);
 }
 
