@@ -6,6 +6,7 @@
 #include "api/RemoteLimits.h"
 #include "api/RequestRouter.h"
 #include "http/HttpRequest.h"
+#include "http/ContentTypes.h"
 #include "http/HttpResponse.h"
 #include "library/MediaLibrary.h"
 
@@ -80,6 +81,7 @@ std::string directoryOf(const std::string& path) {
 
 void answerNotFound(HttpResponse& response) {
     response.setStatus(404, "Not Found");
+    response.setHeader("Content-Type", kHtmlType);
     response.setBody("<h1>404 Not Found</h1>");
     response.send();
 }
