@@ -2,7 +2,8 @@
 # Builds and runs one libFuzzer target for a given time.
 #   scripts/fuzz.sh TARGET SECONDS      e.g. scripts/fuzz.sh request 600
 # TARGET is one of: request search response ini path range outgoing.
-# Builds only that target, with clang, in build-fuzz/; new corpus entries go
+# Builds only that target (and the libraries it links), with clang, in
+# build-fuzz/ (the "fuzz" preset); new corpus entries go
 # to build-fuzz/corpus/TARGET (the seeds in tools/fuzz/corpus/TARGET stay as
 # they are); a finding leaves its input in build-fuzz/artifacts/ and makes
 # the script fail.
@@ -25,8 +26,7 @@ case $target in
   *) echo "fuzz.sh: unknown target '$target'" >&2; exit 2 ;;
 esac
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLYREBOX_FUZZ=ON -DLYREBOX_TESTS=OFF -DLYREBOX_BENCH=OFF >/dev/null
+(cd "$root" && cmake --preset fuzz >/dev/null)
 cmake --build "$build" --target "fuzz_$target" -j2
 mkdir -p "$build/corpus/$target" "$build/artifacts"
 # Undefined behaviour and leaks are findings too.

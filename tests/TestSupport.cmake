@@ -21,4 +21,8 @@ function(lyrebox_add_test)
       "if(DEFINED ${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
   endif()
+  # The ThreadSanitizer tree builds only these (target threaded-tests).
+  if("threaded" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY LYREBOX_THREADED_TESTS ${T_NAME})
+  endif()
 endfunction()
