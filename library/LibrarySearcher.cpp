@@ -31,7 +31,7 @@ std::uint64_t storedNumber(const Document& document, const TCHAR* field) {
     return value;
 }
 
-// Opens and closes the searcher under the process's open/close lock.
+// Closes a searcher under the process's open/close lock.
 struct SearcherCloser {
     void operator()(IndexSearcher* searcher) const {
         auto lock = IndexStore::lockOpenClose();
@@ -42,16 +42,15 @@ struct SearcherCloser {
         delete searcher;
     }
 };
-using SearcherPtr = std::unique_ptr<IndexSearcher, SearcherCloser>;
 
-SearcherPtr openSearcher(const IndexStore& store) {
-    auto lock = IndexStore::lockOpenClose();
-    const auto directory = store.currentIndexLocked();
-    // Checked first: opening a missing index creates its directory and leaks.
-    if (!directory || !lucene::index::IndexReader::indexExists(directory->c_str())) {
-        return nullptr;
+// Whether an open searcher still reads what is on disk under its directory:
+// "a" and "b" take turns, so the same path can hold a newer index.
+bool readsCurrentIndex(IndexSearcher& searcher) {
+    try {
+        return searcher.getReader()->isCurrent();
+    } catch (CLuceneError&) {
+        return false;
     }
-    return SearcherPtr(new IndexSearcher(directory->c_str()));
 }
 
 // Every hit of a query, unscored, as a set.
@@ -79,6 +78,25 @@ bool readEntry(IndexSearcher& searcher, std::int32_t doc, FileEntry& entry) {
 
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
+std::shared_ptr<IndexSearcher> LibrarySearcher::currentSearcher() {
+    std::shared_ptr<IndexSearcher> stale;  // closed once both locks are released
+    std::lock_guard cacheLock(cacheMutex_);
+    auto lock = IndexStore::lockOpenClose();
+    const auto directory = store_.currentIndexLocked();
+    if (cached_ && directory && *directory == cachedDirectory_ && readsCurrentIndex(*cached_)) {
+        return cached_;
+    }
+    stale = std::move(cached_);
+    cachedDirectory_.clear();
+    // Checked first: opening a missing index creates its directory and leaks.
+    if (!directory || !lucene::index::IndexReader::indexExists(directory->c_str())) {
+        return nullptr;
+    }
+    cached_ = std::shared_ptr<IndexSearcher>(new IndexSearcher(directory->c_str()), SearcherCloser());
+    cachedDirectory_ = *directory;
+    return cached_;
+}
+
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
     SearchResult found = find(query, dirsOnly);
     for (auto& entry : found.items) {
@@ -94,7 +112,7 @@ SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
         return result;
     }
     try {
-        SearcherPtr searcher = openSearcher(store_);
+        const std::shared_ptr<IndexSearcher> searcher = currentSearcher();
         if (!searcher) {
             return result;
         }

@@ -4,6 +4,7 @@
 
 #include "library/SearchQuery.h"
 
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -209,6 +210,35 @@ TEST_F(SearchTest, SearchesBesideRepeatedPassesNeverSeeAnEmptyIndex) {
     done.store(true);
     reader.join();
     EXPECT_EQ(wrong.load(), 0) << "of " << searches.load() << " searches";
+}
+
+// The searcher stays open between searches; every pass must still be seen,
+// also when a generation directory comes round again with no search between,
+// and by searches running on several threads at once.
+TEST_F(SearchTest, EveryPublishedPassIsSeenByTheNextSearch) {
+    tree.file("m/First Song.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    EXPECT_EQ(find("song").size(), 1u);
+    tree.file("m/Second Song.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.file("m/Third Song.mp3");
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);  // the first search's generation again
+    EXPECT_EQ(find("song").size(), 3u);
+    EXPECT_EQ(find("third").size(), 1u);
+
+    std::filesystem::remove(tree.path("m/Second Song.mp3"));
+    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                if (find("song").size() != 2u || !find("second").empty()) ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
