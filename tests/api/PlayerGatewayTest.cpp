@@ -1,7 +1,7 @@
 // The gateway's messages to the player, checked against a recording player.
 #include "api/PlayerGateway.h"
 
-#include "FakePlayer.h"
+#include "tests/support/FakePlayer.h"
 
 #include <gtest/gtest.h>
 

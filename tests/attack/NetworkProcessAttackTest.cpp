@@ -1,8 +1,7 @@
 // The network protections once more against the real player process with
 // the plugin and its INI, so the plugin is known to turn them on: DNS
 // rebinding, a cross-site command, a stored script, and password guessing.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "http/AccessControl.h"

@@ -3,8 +3,7 @@
 // with a music name. None is listed, served, streamed or enqueued, none can
 // hold the player, and SIGTERM still ends it. A link to a real music file
 // keeps working.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"

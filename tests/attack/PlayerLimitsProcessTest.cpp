@@ -3,8 +3,7 @@
 // servers' lists that neither hold the play-list lock nor pile up for one
 // client address.
 #include "tests/attack/ListServer.h"
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"

@@ -2,8 +2,7 @@
 // (its settings, per-address cap and time-outs as shipped): traversal through
 // every library request, a hostile file name, the diagnostic page, and an
 // idle flood from one address while another address is served.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "http/HttpLimits.h"

@@ -2,8 +2,7 @@
 // player process: one client enqueues, two clear, two read the first entry's
 // title and file name. A reader must get the text whole or nothing, never
 // bytes of an entry a clear has already freed.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
