@@ -35,32 +35,7 @@ public:
     }
 };
 
-// One keep-alive connection; reconnects after a failure.
-class Client {
-public:
-    explicit Client(std::uint16_t port) : port_(port) {}
-    // False when no complete answer arrived.
-    bool request(const std::string& target, test::Answer& answer) {
-        if (!socket_.valid()) {
-            socket_ = test::connectLoopback(port_);
-            carry_.clear();
-            if (!socket_.valid()) return false;
-        }
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        if (socket_.sendAll(text.data(), text.size()) != text.size()) {
-            socket_.close();
-            return false;
-        }
-        answer = test::readAnswer(socket_, carry_);
-        if (!answer.complete) socket_.close();
-        return answer.complete;
-    }
-
-private:
-    std::uint16_t port_;
-    platform::Socket socket_;
-    std::string carry_;
-};
+using Client = test::KeepAliveClient;
 
 int runPages(double seconds, int pages);
 int runDownloads(double seconds);

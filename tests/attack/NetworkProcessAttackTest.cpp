@@ -13,8 +13,6 @@
 namespace lyrebox {
 namespace {
 
-using test::readAnswer;
-
 class NetworkProcessAttackTest : public ::testing::Test {
 protected:
     void startPlayer(const std::string& extraIni = "") {
@@ -24,10 +22,7 @@ protected:
     }
 
     test::Answer get(const std::string& target, const std::string& headers, const char* from = "127.0.0.1") {
-        auto socket = player->connect(from);
-        const std::string text = "GET " + target + " HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return readAnswer(socket);
+        return player->ask(target, headers, from);
     }
     std::string own() const { return "Host: 127.0.0.1:" + std::to_string(player->port()) + "\r\n"; }
 

@@ -48,12 +48,7 @@ protected:
         ASSERT_EQ(::bind(unixSocket.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
 
-    test::Answer get(const std::string& target) {
-        auto socket = player->connect();
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return test::readAnswer(socket);
-    }
+    test::Answer get(const std::string& target) { return player->ask(target); }
 
     test::TempTree tree;
     std::string music, fifo, socketFile, badLink, goodLink;

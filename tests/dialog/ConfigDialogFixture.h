@@ -15,12 +15,11 @@
 #include "platform/Socket.h"
 #include "platform/dialog/HeadlessDriver.h"
 #include "tests/support/RawHttp.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace lyrebox::test {
 
@@ -39,19 +38,9 @@ inline int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") 
     return fetch(port, getRequest("/ping", "Host: 127.0.0.1\r\n" + extraHeaders)).status;
 }
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class ConfigDialogTest : public ::testing::Test {
 protected:
     ConfigDialogTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lyrebox-dlg-XXXXXX").string();
-        dir = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string("/tmp");
-        iniPath = dir + "/gen_lyrebox.ini";
         port = freePort();
         window.run([this] {
             settings = std::make_unique<Settings>(iniPath);
@@ -77,8 +66,6 @@ protected:
             library.reset();
             settings.reset();
         });
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
     }
 
     // Opens the dialog on the window thread, as the plugin's menu item does.
@@ -113,9 +100,10 @@ protected:
         return running;
     }
 
+    TempDir temp;
     platform::HeadlessDriver driver;
     LoopThread window;
-    std::string dir, iniPath;
+    std::string dir = temp.path(), iniPath = dir + "/gen_lyrebox.ini";
     std::uint16_t port = 0;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<Server> server;

@@ -87,8 +87,14 @@ platform::Socket PlayerProcess::connect(const char* from) {
     return listening == 0 ? platform::Socket() : connectFrom(from, listening);
 }
 
+Answer PlayerProcess::ask(const std::string& target, const std::string& headers, const char* from) {
+    platform::Socket socket = connect(from);
+    sendText(socket, getRequest(target, headers));
+    return readAnswer(socket);
+}
+
 std::string PlayerProcess::get(const std::string& target) {
-    const Answer answer = fetch(port(), getRequest(target, "Host: 127.0.0.1\r\n"));
+    const Answer answer = ask(target, "Host: 127.0.0.1\r\n");
     return answer.complete ? answer.body : "(no answer)";
 }
 

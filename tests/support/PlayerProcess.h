@@ -40,6 +40,10 @@ public:
     std::uint16_t port();
     // A connection once the web app listens; not valid when it does not.
     platform::Socket connect(const char* from = "127.0.0.1");
+    // A GET on a new connection from a loopback address, with the header
+    // lines before "Connection: close".
+    Answer ask(const std::string& target, const std::string& headers = "Host: localhost\r\n",
+               const char* from = "127.0.0.1");
     // The body of a GET answer, "(no answer)" when none arrived.
     std::string get(const std::string& target);
 

@@ -85,6 +85,22 @@ Answer fetch(std::uint16_t port, const std::string& rawRequest, std::chrono::sec
     return readAnswer(socket);
 }
 
+bool KeepAliveClient::request(const std::string& target, Answer& answer) {
+    if (!socket_.valid()) {
+        socket_ = connectLoopback(port_);
+        carry_.clear();
+        if (!socket_.valid()) return false;
+    }
+    const std::string text = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    if (socket_.sendAll(text.data(), text.size()) != text.size()) {
+        socket_.close();
+        return false;
+    }
+    answer = readAnswer(socket_, carry_);
+    if (!answer.complete) socket_.close();
+    return answer.complete;
+}
+
 bool peerClosed(platform::Socket& socket) {
     char c;
     const long n = socket.recvSome(&c, 1);

@@ -57,6 +57,20 @@ inline std::string getRequest(const std::string& target, const std::string& head
     return "GET " + target + " HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n";
 }
 
+// One keep-alive connection sending GETs one after another; a failed
+// request closes it and the next one opens a new one.
+class KeepAliveClient {
+public:
+    explicit KeepAliveClient(std::uint16_t port) : port_(port) {}
+    // False when no complete answer arrived.
+    bool request(const std::string& target, Answer& answer);
+
+private:
+    std::uint16_t port_;
+    platform::Socket socket_;
+    std::string carry_;
+};
+
 // True when the peer has closed: the next receive reports the end (or a reset).
 bool peerClosed(platform::Socket& socket);
 
