@@ -5,19 +5,12 @@
 // standard input closes. As in the plugin, the router is created on the
 // player's thread and the gateway relays its batches there; a third argument
 // "direct" leaves the relay off, for comparison.
-#include "api/PlayerGateway.h"
-#include "api/RequestRouter.h"
-#include "config/Settings.h"
-#include "http/Server.h"
-#include "tests/api/HostPlayer.h"
+#include "tests/support/HostPlayer.h"
+#include "tests/support/TestServer.h"
 
-#include <arpa/inet.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
 
 using namespace lyrebox;
@@ -40,24 +33,14 @@ int main(int argc, char** argv) {
     });
 
     const bool relay = !(argc > 3 && std::string(argv[3]) == "direct");
-    Settings settings(argv[2]);
-    std::unique_ptr<RequestRouter> router;
-    player.with([&](Player&) {
-        router = std::make_unique<RequestRouter>(player.mainWindow(), nullptr, settings);
-        if (relay) router->gateway().useWindowThreadRelay();
-    });
-    Server server(htonl(INADDR_LOOPBACK), 0);
-    server.setDispatcher([&router](HttpRequest& request, const std::string& name, ParamMap params,
-                                   HttpResponse& response) { router->handle(request, name, std::move(params), response); });
-    if (!server.start() || !server.waitStarted()) {
+    test::TestServer server(player.mainWindow(), {.iniPath = argv[2], .onPlayerThread = player.onThread(), .relay = relay});
+    if (!server.started()) {
         std::cerr << "server did not start\n";
         return 1;
     }
-    std::cout << "port " << server.boundPort() << std::endl;
+    std::cout << "port " << server.port() << std::endl;
     char buffer[256];
     while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
     }
-    server.shutdown();
-    player.with([&](Player&) { router.reset(); });
     return 0;
 }

@@ -10,11 +10,8 @@
 // Usage: event_fanout_bench [CLIENTS=200] [CHANGES=50] [IDLE_SECONDS=5]
 #include "FanoutClients.h"
 
-#include "api/PlayerGateway.h"
-#include "api/RequestRouter.h"
-#include "config/Settings.h"
-#include "http/Server.h"
-#include "tests/api/HostPlayer.h"
+#include "tests/support/HostPlayer.h"
+#include "tests/support/TestServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -61,23 +58,13 @@ int runServer(const std::string& track, const std::string& ini, int portFd, int 
         p.setCurrent(0);
         p.play();
     });
-    Settings settings(ini);
-    std::unique_ptr<RequestRouter> router;
-    player.with([&](Player&) {
-        router = std::make_unique<RequestRouter>(player.mainWindow(), nullptr, settings);
-        router->gateway().useWindowThreadRelay();
-    });
-    Server server(htonl(INADDR_LOOPBACK), 0);
-    server.setDispatcher([&router](HttpRequest& request, const std::string& name, ParamMap params,
-                                   HttpResponse& response) { router->handle(request, name, std::move(params), response); });
-    if (!server.start() || !server.waitStarted()) return 1;
-    const std::uint16_t port = server.boundPort();
+    test::TestServer server(player.mainWindow(), {.iniPath = ini, .onPlayerThread = player.onThread()});
+    if (!server.started()) return 1;
+    const std::uint16_t port = server.port();
     if (::write(portFd, &port, sizeof port) != sizeof port) return 1;
     char byte;
     while (::read(controlFd, &byte, 1) > 0) {
     }
-    server.shutdown();
-    player.with([&](Player&) { router.reset(); });
     return 0;
 }
 

@@ -1,8 +1,8 @@
 // "browse.json" over HTTP: names that are not UTF-8 or would break out of a
 // script stay well-formed JSON, and the paths it gives back work unchanged in
 // later requests (browse.json again, download).
-#include "ApiServer.h"
-#include "FakePlayer.h"
+#include "tests/support/CheckedServer.h"
+#include "tests/support/FakePlayer.h"
 #include "config/Settings.h"
 #include "library/LibraryText.h"
 #include "tests/library/TempTree.h"
@@ -15,7 +15,7 @@
 namespace lyrebox {
 namespace {
 
-using test::ApiServer;
+using test::CheckedServer;
 using test::FakePlayer;
 using test::TempTree;
 
@@ -42,7 +42,7 @@ class BrowseJsonTest : public ::testing::Test {
 protected:
     TempTree tree;
     FakePlayer player;
-    ApiServer server{player.mainWindow()};
+    CheckedServer server{player.mainWindow()};
     std::string music;
 
     void SetUp() override {

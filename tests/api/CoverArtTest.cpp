@@ -1,8 +1,8 @@
 // Cover art: the lookup order (embedded picture, then cover, folder, front as
 // .jpg, .jpeg, .png in any letter case), what counts as an image, and the
 // "cover" answer with its validator, 304 and 404.
-#include "ApiServer.h"
-#include "FakePlayer.h"
+#include "tests/support/CheckedServer.h"
+#include "tests/support/FakePlayer.h"
 #include "api/CoverArt.h"
 #include "api/RemoteLimits.h"
 #include "config/Settings.h"
@@ -24,7 +24,7 @@
 namespace lyrebox {
 namespace {
 
-using test::ApiServer;
+using test::CheckedServer;
 using test::FakePlayer;
 using test::TempTree;
 
@@ -179,7 +179,7 @@ class CoverHttpTest : public ::testing::Test {
 protected:
     TempTree tree;
     FakePlayer player;
-    ApiServer server{player.mainWindow()};
+    CheckedServer server{player.mainWindow()};
     std::string song, plain;
 
     void SetUp() override {

@@ -2,8 +2,8 @@
 // a recording player: one sampler that runs only while somebody listens,
 // events after commands and after changes at the player, playlist.xml's
 // per-id tracking untouched by the sampler, and a prompt end at quit.
-#include "ApiServer.h"
-#include "FakePlayer.h"
+#include "tests/support/CheckedServer.h"
+#include "tests/support/FakePlayer.h"
 #include "api/EventHub.h"
 #include "api/RemoteHandlers.h"
 
@@ -16,7 +16,7 @@
 namespace lyrebox {
 namespace {
 
-using test::ApiServer;
+using test::CheckedServer;
 using test::FakePlayer;
 using namespace std::chrono_literals;
 
@@ -104,9 +104,9 @@ std::size_t countOf(const std::vector<test::Message>& log, platform::LPARAM oper
 class EventStreamTest : public ::testing::TestWithParam<bool> {
 protected:
     FakePlayer player;
-    std::unique_ptr<ApiServer> server = std::make_unique<ApiServer>(player.mainWindow(), relay());
+    std::unique_ptr<CheckedServer> server = std::make_unique<CheckedServer>(player.mainWindow(), relay());
 
-    ApiServer::OnPlayerThread relay() {
+    CheckedServer::OnPlayerThread relay() {
         if (!GetParam()) return {};
         return [this](const std::function<void()>& fn) { player.with([&](FakePlayer&) { fn(); }); };
     }

@@ -1,7 +1,7 @@
 // Commands and documents over HTTP against the host's own player model (silent
 // clock engine) with real media files and their tags.
-#include "ApiServer.h"
-#include "HostPlayer.h"
+#include "tests/support/CheckedServer.h"
+#include "tests/support/HostPlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace lyrebox {
 namespace {
 
-using test::ApiServer;
+using test::CheckedServer;
 using test::HostPlayer;
 
 class HostPlayerApiTest : public ::testing::Test {
@@ -34,8 +34,7 @@ protected:
 
     HostPlayer player;
     // Created on the player's thread with the batch relay, as the plugin does.
-    ApiServer server{player.mainWindow(),
-                     [this](const std::function<void()>& fn) { player.with([&](Player&) { fn(); }); }};
+    CheckedServer server{player.mainWindow(), player.onThread()};
 
     void SetUp() override {
         ASSERT_TRUE(server.started());

@@ -1,6 +1,6 @@
 // The player commands over HTTP, against a recording player in this process.
-#include "ApiServer.h"
-#include "FakePlayer.h"
+#include "tests/support/CheckedServer.h"
+#include "tests/support/FakePlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,13 @@ namespace lyrebox {
 namespace {
 
 using platform::WM_COMMAND;
-using test::ApiServer;
+using test::CheckedServer;
 using test::FakePlayer;
 
 class PlayerCommandsTest : public ::testing::Test {
 protected:
     FakePlayer player;
-    ApiServer server{player.mainWindow()};
+    CheckedServer server{player.mainWindow()};
 
     void SetUp() override {
         ASSERT_TRUE(server.started());

@@ -1,7 +1,7 @@
 // The gateway's messages to the player, checked against a recording player.
 #include "api/PlayerGateway.h"
 
-#include "FakePlayer.h"
+#include "tests/support/FakePlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -63,13 +63,7 @@ protected:
         player.setEntries({{"/m/0.mp3", "zero"}, {"/m/1.mp3", "one"}, {"/m/2.mp3", "two"}, {"/m/3.mp3", "three"}});
         player.takeLog();
     }
-    std::vector<std::string> order() {
-        std::vector<std::string> titles;
-        player.with([&](FakePlayer& p) {
-            for (const auto& e : p.entries) titles.push_back(e.title);
-        });
-        return titles;
-    }
+    std::vector<std::string> order() { return player.titles(); }
 };
 
 TEST_P(PlayerGatewayTest, AsksForTheEditorWindowOnce) {

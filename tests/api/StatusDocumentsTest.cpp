@@ -1,7 +1,7 @@
 // "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
-#include "ApiServer.h"
+#include "tests/support/CheckedServer.h"
 #include "api/StatusDocuments.h"
-#include "FakePlayer.h"
+#include "tests/support/FakePlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace lyrebox {
 namespace {
 
-using test::ApiServer;
+using test::CheckedServer;
 using test::FakePlayer;
 
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
@@ -41,9 +41,9 @@ bool isWellFormedXml(const std::string& document) {
 class StatusDocumentsTest : public ::testing::TestWithParam<bool> {
 protected:
     FakePlayer player;
-    ApiServer server{player.mainWindow(), relay()};
+    CheckedServer server{player.mainWindow(), relay()};
 
-    ApiServer::OnPlayerThread relay() {
+    CheckedServer::OnPlayerThread relay() {
         if (!GetParam()) return {};
         return [this](const std::function<void()>& fn) { player.with([&](FakePlayer&) { fn(); }); };
     }

@@ -2,7 +2,7 @@
 // idle connections from one address, and pipelined requests. Each gets a
 // clear answer or a close, and other clients keep being served.
 #include "tests/attack/AttackFixture.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include "http/HttpLimits.h"
 #include "library/LibraryText.h"

@@ -3,7 +3,7 @@
 // Retry-After) even with the right password, while other addresses are
 // served as before.
 #include "tests/attack/AttackFixture.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include "http/AccessControl.h"
 #include "http/HttpLimits.h"

@@ -1,8 +1,7 @@
 // The network protections once more against the real player process with
 // the plugin and its INI, so the plugin is known to turn them on: DNS
 // rebinding, a cross-site command, a stored script, and password guessing.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "http/AccessControl.h"
@@ -14,8 +13,6 @@
 namespace lyrebox {
 namespace {
 
-using test::readAnswer;
-
 class NetworkProcessAttackTest : public ::testing::Test {
 protected:
     void startPlayer(const std::string& extraIni = "") {
@@ -25,10 +22,7 @@ protected:
     }
 
     test::Answer get(const std::string& target, const std::string& headers, const char* from = "127.0.0.1") {
-        auto socket = player->connect(from);
-        const std::string text = "GET " + target + " HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return readAnswer(socket);
+        return player->ask(target, headers, from);
     }
     std::string own() const { return "Host: 127.0.0.1:" + std::to_string(player->port()) + "\r\n"; }
 

@@ -3,7 +3,7 @@
 // blanks, other control bytes), whoever builds the request; a URL with such
 // bytes makes no connection at all.
 #include "tests/attack/ListServer.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"

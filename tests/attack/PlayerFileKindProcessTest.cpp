@@ -3,8 +3,7 @@
 // with a music name. None is listed, served, streamed or enqueued, none can
 // hold the player, and SIGTERM still ends it. A link to a real music file
 // keeps working.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
@@ -49,12 +48,7 @@ protected:
         ASSERT_EQ(::bind(unixSocket.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
 
-    test::Answer get(const std::string& target) {
-        auto socket = player->connect();
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return test::readAnswer(socket);
-    }
+    test::Answer get(const std::string& target) { return player->ask(target); }
 
     test::TempTree tree;
     std::string music, fifo, socketFile, badLink, goodLink;

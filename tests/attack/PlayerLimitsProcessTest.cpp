@@ -3,8 +3,7 @@
 // servers' lists that neither hold the play-list lock nor pile up for one
 // client address.
 #include "tests/attack/ListServer.h"
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
@@ -27,10 +26,7 @@ protected:
     }
 
     test::Answer get(const std::string& target, const char* from = "127.0.0.1") {
-        auto socket = player->connect(from);
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return test::readAnswer(socket);
+        return player->ask(target, "Host: localhost\r\n", from);
     }
     // The answer's body; "(no answer)" when none came within the client's time-out.
     std::string enqueue(const std::string& name, const char* from = "127.0.0.1") {

@@ -2,8 +2,7 @@
 // (its settings, per-address cap and time-outs as shipped): traversal through
 // every library request, a hostile file name, the diagnostic page, and an
 // idle flood from one address while another address is served.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "http/HttpLimits.h"
@@ -19,8 +18,6 @@
 namespace lyrebox {
 namespace {
 
-using test::readAnswer;
-
 class PlayerProcessAttackTest : public ::testing::Test {
 protected:
     PlayerProcessAttackTest() {
@@ -33,10 +30,7 @@ protected:
     }
 
     test::Answer get(const std::string& target, const char* from = "127.0.0.1") {
-        auto socket = player->connect(from);
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-        socket.sendAll(text.data(), text.size());
-        return readAnswer(socket);
+        return player->ask(target, "Host: localhost\r\n", from);
     }
 
     test::TempTree tree;

@@ -2,8 +2,7 @@
 // player process: one client enqueues, two clear, two read the first entry's
 // title and file name. A reader must get the text whole or nothing, never
 // bytes of an entry a clear has already freed.
-#include "tests/http/PlayerProcess.h"
-#include "tests/http/TestSockets.h"
+#include "tests/support/PlayerProcess.h"
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
@@ -23,24 +22,6 @@ namespace {
 const std::string kTitle = "title-" + std::string(40, 'T');
 const std::string kFileName = "http://h/" + std::string(40, 'F') + ".mp3";
 
-// One keep-alive connection that sends GETs one after another.
-class Client {
-public:
-    explicit Client(test::PlayerProcess& player) : socket_(player.connect()) {}
-    // The answer's body; false when no whole answer came.
-    bool get(const std::string& target, std::string& body) {
-        const std::string text = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
-        socket_.sendAll(text.data(), text.size());
-        const auto answer = test::readAnswer(socket_, carry_);
-        body = answer.body;
-        return answer.complete;
-    }
-
-private:
-    platform::Socket socket_;
-    std::string carry_;
-};
-
 TEST(PlayerTextRaceProcessTest, ReadersNeverSeeTextsThatAClearFreed) {
     test::TempTree tree;
     const std::string music = tree.dir("music");
@@ -51,17 +32,17 @@ TEST(PlayerTextRaceProcessTest, ReadersNeverSeeTextsThatAClearFreed) {
     std::mutex sampleMutex;
     std::string sample;
     auto run = [&](const std::string& target, const std::string* expected) {
-        Client client(player);
-        std::string body;
+        test::KeepAliveClient client(player.port());
+        test::Answer answer;
         for (int i = 0; i < kRounds && broken == 0; ++i) {
-            if (!client.get(target, body)) {
+            if (!client.request(target, answer)) {
                 ++failed;
                 return;
             }
-            if (expected && !body.empty() && body != *expected) {
+            if (expected && !answer.body.empty() && answer.body != *expected) {
                 if (broken++ == 0) {
                     std::lock_guard lock(sampleMutex);
-                    sample = body;
+                    sample = answer.body;
                 }
             }
         }

@@ -3,7 +3,7 @@
 // media library, all living on a window thread.
 #pragma once
 
-#include "WindowThread.h"
+#include "tests/support/LoopThread.h"
 
 #include "config/ConfigDialog.h"
 #include "config/ConfigPages.h"
@@ -14,15 +14,12 @@
 #include "library/MediaLibrary.h"
 #include "platform/Socket.h"
 #include "platform/dialog/HeadlessDriver.h"
+#include "tests/support/RawHttp.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace lyrebox::test {
 
@@ -38,34 +35,12 @@ inline std::uint16_t freePort() {
 
 // Status code of a GET on loopback, or 0 when nothing answers.
 inline int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") {
-    platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
-    if (!s.valid()) return 0;
-    std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";
-    s.sendAll(request.data(), request.size());
-    s.setRecvTimeout(std::chrono::seconds(10));
-    std::string answer;
-    char buf[4096];
-    long n;
-    // The status line is all these tests need; the connection may stay open a while.
-    while (answer.find("\r\n") == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
-        answer.append(buf, static_cast<std::size_t>(n));
-    if (answer.size() < 12) return 0;
-    return std::atoi(answer.substr(9, 3).c_str());
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return fetch(port, getRequest("/ping", "Host: 127.0.0.1\r\n" + extraHeaders)).status;
 }
 
 class ConfigDialogTest : public ::testing::Test {
 protected:
     ConfigDialogTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lyrebox-dlg-XXXXXX").string();
-        dir = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string("/tmp");
-        iniPath = dir + "/gen_lyrebox.ini";
         port = freePort();
         window.run([this] {
             settings = std::make_unique<Settings>(iniPath);
@@ -91,8 +66,6 @@ protected:
             library.reset();
             settings.reset();
         });
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
     }
 
     // Opens the dialog on the window thread, as the plugin's menu item does.
@@ -127,9 +100,10 @@ protected:
         return running;
     }
 
+    TempDir temp;
     platform::HeadlessDriver driver;
-    WindowThread window;
-    std::string dir, iniPath;
+    LoopThread window;
+    std::string dir = temp.path(), iniPath = dir + "/gen_lyrebox.ini";
     std::uint16_t port = 0;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<Server> server;

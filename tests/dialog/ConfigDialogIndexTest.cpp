@@ -95,7 +95,7 @@ TEST_F(ConfigDialogTest, TheIndexAutomaticallyBoxIsSavedAndTurnsAutomaticIndexin
     driver.click(libraryPage, kIndexAutomatically);
     driver.onThread(dialog, [&] { platform::sendMessage(dialog, kMsgApply, 0, 0); });
     EXPECT_FALSE(reloaded()->indexAutomatically());
-    EXPECT_NE(readFile(iniPath).find("Index Automatically=0\n"), std::string::npos);
+    EXPECT_NE(TempDir::read(iniPath).find("Index Automatically=0\n"), std::string::npos);
     bool automatic = true;
     window.run([&] { automatic = library->autoIndexEnabled(); });
     EXPECT_FALSE(automatic);

@@ -145,7 +145,7 @@ TEST_F(ConfigDialogTest, SharedDirectoriesLoseTrailingSlashesButRootStays) {
     EXPECT_TRUE(reloaded()->sharedDirs().snapshot()->empty());   // nothing saved yet
     ok();
     EXPECT_EQ(*reloaded()->sharedDirs().snapshot(), (std::vector<std::string>{"/", "/srv/music"}));
-    EXPECT_NE(readFile(iniPath).find("Shared Dirs=/;/srv/music;"), std::string::npos);
+    EXPECT_NE(TempDir::read(iniPath).find("Shared Dirs=/;/srv/music;"), std::string::npos);
 }
 
 TEST_F(ConfigDialogTest, DirectoriesAreStoredInListOrder) {

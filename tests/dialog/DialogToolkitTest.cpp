@@ -1,6 +1,6 @@
 // The dialog toolkit through the headless driver: dispatch, modal loop,
 // controls, notifications, and the terminal front end's key handling.
-#include "WindowThread.h"
+#include "tests/support/LoopThread.h"
 
 #include "platform/Event.h"
 #include "platform/dialog/CursesView.h"
@@ -17,7 +17,7 @@
 namespace {
 
 using namespace platform;
-using lyrebox::test::WindowThread;
+using lyrebox::test::LoopThread;
 
 constexpr int kTemplate = 700;
 constexpr int kEdit = 10, kCheck = 11, kManual = 12, kButton = 13, kList = 14, kView = 15, kIp = 16, kMulti = 17;
@@ -74,7 +74,7 @@ protected:
 
     Log log;
     HeadlessDriver driver;
-    WindowThread thread;
+    LoopThread thread;
     std::atomic<INT_PTR> result{0};
 };
 

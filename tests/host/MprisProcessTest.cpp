@@ -2,7 +2,7 @@
 // dbus-run-session), driven by a desktop client: playerctl plays, pauses,
 // skips, seeks and reads metadata and status, and a change made over HTTP
 // reaches the bus as PropertiesChanged.
-#include "PlayerRun.h"
+#include "tests/support/PlayerProcess.h"
 #include "TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 namespace lyrebox {
 namespace {
 
-using test::PlayerRun;
+using test::PlayerProcess;
 
 std::string run(const std::string& command) {
     std::string out;
@@ -29,46 +29,17 @@ std::string run(const std::string& command) {
 
 std::string ctl(const std::string& args) { return run("playerctl -p lyrebox " + args); }
 
-// Watches the bus's signals from the player's object (dbus-monitor, ended
-// by its own pid).
-class SignalWatch {
+// Watches the bus's signals from the player's object (dbus-monitor, which
+// says it has become a monitor before anything else).
+class SignalWatch : public test::ChildProcess {
 public:
-    SignalWatch() {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        std::string rule = "type='signal',path='/org/mpris/MediaPlayer2',interface='org.freedesktop.DBus.Properties'";
-        char* argv[] = {const_cast<char*>("dbus-monitor"), const_cast<char*>("--session"), rule.data(), nullptr};
-        if (::posix_spawnp(&pid_, "dbus-monitor", &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        pipe_ = ::fdopen(fds[0], "r");
-        // dbus-monitor says it has become a monitor before anything else.
+    SignalWatch()
+        : ChildProcess({"dbus-monitor", "--session",
+                        "type='signal',path='/org/mpris/MediaPlayer2',interface='org.freedesktop.DBus.Properties'"},
+                       1) {
         waitFor("NameLost");
     }
-    ~SignalWatch() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (pipe_) std::fclose(pipe_);
-    }
-    bool waitFor(const std::string& text) {
-        char line[4096];
-        while (seen_.find(text) == std::string::npos) {
-            if (!pipe_ || !std::fgets(line, sizeof line, pipe_)) return false;
-            seen_ += line;
-        }
-        return true;
-    }
-    const std::string& seen() const { return seen_; }
-
-private:
-    pid_t pid_ = -1;
-    FILE* pipe_ = nullptr;
-    std::string seen_;
+    std::string seen() const { return said(); }
 };
 
 class MprisProcessTest : public ::testing::Test {
@@ -86,11 +57,7 @@ protected:
             ASSERT_TRUE(test::tagFile(tracks_.back(), std::string("Song ") + name, "The Band", "The Album"));
         }
         cover_ = dir_.write("music/cover.jpg", "not really a picture");
-        PlayerRun::Setup s;
-        s.stateHome = dir_.file("state");
-        s.pluginFolder = dir_.file("plugins");
-        s.args = {dir_.file("music")};
-        player_ = std::make_unique<PlayerRun>(std::move(s));
+        player_ = std::make_unique<PlayerProcess>(PlayerProcess::Setup{.args = {dir_.file("music")}});
         ASSERT_TRUE(player_->waitFor("on the session bus as org.mpris.MediaPlayer2.lyrebox")) << player_->said();
         ASSERT_TRUE(player_->waitFor("running with 1 plugin")) << player_->said();
     }
@@ -103,7 +70,7 @@ protected:
     test::TempDir dir_;
     std::vector<std::string> tracks_;
     std::string cover_;
-    std::unique_ptr<PlayerRun> player_;
+    std::unique_ptr<PlayerProcess> player_;
 };
 
 TEST_F(MprisProcessTest, PlayerctlDrivesTheTransport) {

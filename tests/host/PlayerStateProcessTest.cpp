@@ -1,7 +1,7 @@
 // The real player process keeps its play list and settings across a restart,
 // starts empty on a damaged state file, lets files on its command line
 // replace the list, and says where its web app is or why it does not run.
-#include "PlayerRun.h"
+#include "tests/support/PlayerProcess.h"
 #include "TestMedia.h"
 
 #include "host/state/SavedState.h"
@@ -13,7 +13,7 @@
 namespace lyrebox {
 namespace {
 
-using test::PlayerRun;
+using test::PlayerProcess;
 
 class PlayerStateProcessTest : public ::testing::Test {
 protected:
@@ -25,8 +25,8 @@ protected:
         }
     }
 
-    PlayerRun::Setup setup(std::vector<std::string> args = {}) {
-        PlayerRun::Setup s;
+    PlayerProcess::Setup setup(std::vector<std::string> args = {}) {
+        PlayerProcess::Setup s;
         s.stateHome = dir_.file("state");
         s.pluginFolder = dir_.file("plugins");
         s.iniLines = "Shared Dirs=" + dir_.file("music") + ";\r\n";
@@ -43,7 +43,7 @@ protected:
 
 TEST_F(PlayerStateProcessTest, EverythingEditedOverHttpIsBackAfterARestart) {
     {
-        PlayerRun player(setup());
+        PlayerProcess player(setup());
         ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
         EXPECT_NE(player.said().find("no saved play list yet"), std::string::npos) << player.said();
         const char* titles[] = {"First,%20one", "Second", "Third"};  // as a query encodes them
@@ -59,7 +59,7 @@ TEST_F(PlayerStateProcessTest, EverythingEditedOverHttpIsBackAfterARestart) {
     }
     {
         // Restored stopped at the saved place.
-        PlayerRun player(setup());
+        PlayerProcess player(setup());
         ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
         EXPECT_NE(player.said().find("restored 3 entries"), std::string::npos) << player.said();
         EXPECT_EQ(player.get("/getplaylistlength"), "3");
@@ -72,7 +72,7 @@ TEST_F(PlayerStateProcessTest, EverythingEditedOverHttpIsBackAfterARestart) {
         EXPECT_EQ(player.quit(), 0) << player.said();
     }
     // A run that stayed stopped keeps the place; --play starts there.
-    PlayerRun player(setup({"--play"}));
+    PlayerProcess player(setup({"--play"}));
     ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
     EXPECT_EQ(player.get("/getplaylistpos"), "1");
     EXPECT_GE(std::atof(player.get("/getposition").c_str()), 0.5) << player.said();
@@ -81,7 +81,7 @@ TEST_F(PlayerStateProcessTest, EverythingEditedOverHttpIsBackAfterARestart) {
 
 TEST_F(PlayerStateProcessTest, ADamagedStateFileStartsEmptyAndIsReplacedWhole) {
     dir_.write("state/lyrebox/playlist.m3u8", std::string("#EXTM3U\n\0\xff garbage", 18));
-    PlayerRun player(setup());
+    PlayerProcess player(setup());
     ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
     EXPECT_NE(player.said().find("playlist.m3u8 is damaged: starting empty"), std::string::npos) << player.said();
     EXPECT_EQ(player.get("/getplaylistlength"), "0");
@@ -99,7 +99,7 @@ TEST_F(PlayerStateProcessTest, FilesOnTheCommandLineReplaceTheListButKeepTheSett
     saved.volume = 33;
     saved.repeat = true;
     ASSERT_TRUE(writeStateFile(statePath(), formatState(saved)));
-    PlayerRun player(setup({tracks_[1]}));
+    PlayerProcess player(setup({tracks_[1]}));
     ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
     EXPECT_EQ(player.get("/getplaylistlength"), "1");
     EXPECT_EQ(player.get("/getplaylistfilename?index=0"), tracks_[1]);
@@ -111,9 +111,9 @@ TEST_F(PlayerStateProcessTest, FilesOnTheCommandLineReplaceTheListButKeepTheSett
 TEST_F(PlayerStateProcessTest, ATakenPortIsSaidOnStandardErrorAndThePlayerPlaysOn) {
     platform::Socket taken = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
     ASSERT_TRUE(taken.valid());
-    PlayerRun::Setup s = setup({tracks_[0]});
+    PlayerProcess::Setup s = setup({tracks_[0]});
     s.port = taken.localPort();
-    PlayerRun player(std::move(s));
+    PlayerProcess player(std::move(s));
     const std::string line = "web app not running: port " + std::to_string(taken.localPort()) + " is in use";
     ASSERT_TRUE(player.waitFor(line)) << player.said();
     ASSERT_TRUE(player.waitFor("running with 1 plugin")) << player.said();
@@ -126,21 +126,21 @@ TEST_F(PlayerStateProcessTest, ATakenPortIsSaidOnStandardErrorAndThePlayerPlaysO
 }
 
 TEST_F(PlayerStateProcessTest, AFreePortPrintsWhereTheWebAppIs) {
-    PlayerRun loopback(setup());
+    PlayerProcess loopback(setup());
     const std::string base = "http://127.0.0.1:" + std::to_string(loopback.port());
     ASSERT_TRUE(loopback.waitFor("web app at " + base + "/, touch remote " + base + "/remote\n")) << loopback.said();
     EXPECT_EQ(loopback.quit(), 0);
 
-    PlayerRun::Setup open = setup();
+    PlayerProcess::Setup open = setup();
     open.listenIP = "0.0.0.0";
-    PlayerRun anyone(std::move(open));
+    PlayerProcess anyone(std::move(open));
     ASSERT_TRUE(anyone.waitFor("no password: anyone on the network can use it; to set one, ")) << anyone.said();
     EXPECT_NE(anyone.said().find(":" + std::to_string(anyone.port()) + "/remote"), std::string::npos);
     EXPECT_EQ(anyone.quit(), 0);
 }
 
-TEST_F(PlayerStateProcessTest, WithoutASessionBusThePlayerRunsOn) {
-    PlayerRun player(setup({tracks_[0]}));
+TEST_F(PlayerStateProcessTest, WithoutASessionBusThePlayerProcesssOn) {
+    PlayerProcess player(setup({tracks_[0]}));
     EXPECT_TRUE(player.waitFor("no session bus: desktop media controls are off")) << player.said();
     EXPECT_EQ(player.get("/getplaylistlength"), "1");
     EXPECT_EQ(player.quit(), 0);

@@ -1,7 +1,7 @@
 // The server inside the real player: settings from the INI, quit with open
 // connections.
 #include "http/AccessControl.h"
-#include "PlayerProcess.h"
+#include "tests/support/PlayerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +102,9 @@ TEST(PluginServer, AccessSettingsComeFromTheIni) {
 }
 
 TEST(PluginServer, NoAutoStartMeansNothingListens) {
-    PlayerProcess player("autoStart=0\r\n");
+    // A port the kernel gave a socket closed at once: nothing listens there.
+    const std::uint16_t port = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0).localPort();
+    PlayerProcess player(PlayerProcess::Setup{.iniLines = "autoStart=0\r\n", .port = port});
     // Init has returned (the player said so) without starting the server.
     EXPECT_FALSE(test::connectFrom("127.0.0.1", player.port()).valid());
 }

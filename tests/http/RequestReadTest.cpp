@@ -1,7 +1,7 @@
 // HttpRequest::read over a socket pair: buffering, bodies, limits, pipelining.
 #include "http/HttpLimits.h"
 #include "http/HttpRequest.h"
-#include "TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // outgoing read, and the diagnostic dump.
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
-#include "TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
-#include "TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 

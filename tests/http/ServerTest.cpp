@@ -7,7 +7,7 @@
 #include "platform/Event.h"
 #include "platform/MessageLoop.h"
 #include "platform/Window.h"
-#include "TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 

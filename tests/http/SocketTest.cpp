@@ -1,5 +1,5 @@
 // platform::Socket: connecting, sending to a peer that has gone, sendfile.
-#include "TestSockets.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 

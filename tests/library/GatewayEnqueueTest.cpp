@@ -1,7 +1,7 @@
 #include "api/PlayerGateway.h"
 #include "config/Settings.h"
 #include "library/MediaLibrary.h"
-#include "tests/library/FakePlayer.h"
+#include "tests/support/FakePlayer.h"
 #include "tests/library/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ using Strings = std::vector<std::string>;
 class GatewayEnqueueTest : public ::testing::TestWithParam<bool> {
 protected:
     GatewayEnqueueTest()
-        : settings(tree.path("test.ini")), library(settings), gateway(player.window(), nullptr, library) {
+        : settings(tree.path("test.ini")), library(settings), gateway(player.mainWindow(), nullptr, library) {
         music = tree.dir("music");
         settings.setSharedDirs({music});
         tree.file("music/b.mp3");
@@ -27,16 +27,16 @@ protected:
     test::TempTree tree;
     Settings settings;
     MediaLibrary library;
-    test::FakePlayer player;
+    test::FakePlayer player{test::FakePlayer::OnThisThread};
     PlayerGateway gateway;
     std::string music;
 };
 
 TEST_P(GatewayEnqueueTest, SingleFileKeepsTheCallersTitle) {
     EXPECT_TRUE(gateway.enqueueExpanded({music + "/b.mp3", "My Title", 0}));
-    EXPECT_EQ(player.list, (std::vector<std::pair<std::string, std::string>>{{music + "/b.mp3", "My Title"}}));
+    EXPECT_EQ(player.entries, (std::vector<test::FakeEntry>{{music + "/b.mp3", "My Title"}}));
     EXPECT_TRUE(gateway.enqueueExpanded({"http://radio/live.mp3", "Radio", 0}));
-    EXPECT_EQ(player.list.back(), (std::pair<std::string, std::string>{"http://radio/live.mp3", "Radio"}));
+    EXPECT_EQ(player.entries.back(), (test::FakeEntry{"http://radio/live.mp3", "Radio"}));
 }
 
 TEST_P(GatewayEnqueueTest, DirectoryInByteOrderTitledByFileName) {
@@ -64,7 +64,7 @@ TEST_P(GatewayEnqueueTest, RefusedItemStopsAppendingButNotInserting) {
     EXPECT_EQ(player.fileNames(), (Strings{music + "/A.mp3"}));
     EXPECT_EQ(player.enqueueMessages, 2);
 
-    player.list.clear();
+    player.entries.clear();
     player.enqueueMessages = 0;
     player.fill(2);
     EXPECT_TRUE(gateway.insertExpanded({music, "Folder", 0}, 1));

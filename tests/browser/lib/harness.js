@@ -15,7 +15,6 @@ const path = require('node:path');
 const SOURCE_DIR = path.resolve(__dirname, '..', '..', '..');
 const BUILD_DIR = process.env.LYREBOX_BUILD_DIR || path.join(SOURCE_DIR, 'build');
 const OUTPUT_DIR = process.env.LYREBOX_TEST_OUTPUT || path.join(BUILD_DIR, 'test-output', 'browser');
-const FAKE = process.env.LYREBOX_BROWSER_SERVER === 'fake';
 
 const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
@@ -106,39 +105,31 @@ async function waitFor(check, what, timeoutMs = 20000) {
   }
 }
 
-// A running player with the plugin (or, for developing the tests without the
-// whole product, the fake of fixtures/fake_player_server.py).
+// A running player with the plugin.
 class Player {
   static async start({ sharedDirs = [], media = [], enableML = true, index = true } = {}) {
     const dir = tempDir('lyrebox-player-');
     const port = await freePort();
-    let child;
-    if (FAKE) {
-      child = spawn('python3', [path.join(__dirname, '..', 'fixtures', 'fake_player_server.py'),
-        String(port), enableML ? '1' : '0', JSON.stringify(sharedDirs), ...media],
-        { stdio: ['ignore', 'ignore', 'inherit'] });
-    } else {
-      const plugins = path.join(dir, 'plugins');
-      fs.mkdirSync(plugins);
-      const plugin = path.join(plugins, 'gen_lyrebox.so');
-      fs.copyFileSync(path.join(BUILD_DIR, 'plugins', 'gen_lyrebox.so'), plugin);
-      fs.writeFileSync(path.join(plugins, 'gen_lyrebox.ini'), [
-        '[Lyrebox Remote Control Plugin v1.0]',
-        'autoStart=1',
-        'listenIP=127.0.0.1',
-        `listenPort=${port}`,
-        `Enable ML=${enableML ? 1 : 0}`,
-        'Shared Dirs=' + sharedDirs.map((d) => d + ';').join(''),
-        '',
-      ].join('\n'), { mode: 0o600 });
-      // The index the plugin searches lies beside it; build it as Reindex would.
-      if (index && sharedDirs.length)
-        execFileSync(path.join(BUILD_DIR, 'lyrebox-index'), [plugin, ...sharedDirs], { stdio: 'inherit' });
-      child = spawn(path.join(BUILD_DIR, 'lyrebox-player'), ['--headless', '--plugin', plugin, ...media],
-        { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'],
-          env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin'),
-            XDG_STATE_HOME: path.join(dir, 'state') }) });
-    }
+    const plugins = path.join(dir, 'plugins');
+    fs.mkdirSync(plugins);
+    const plugin = path.join(plugins, 'gen_lyrebox.so');
+    fs.copyFileSync(path.join(BUILD_DIR, 'plugins', 'gen_lyrebox.so'), plugin);
+    fs.writeFileSync(path.join(plugins, 'gen_lyrebox.ini'), [
+      '[Lyrebox Remote Control Plugin v1.0]',
+      'autoStart=1',
+      'listenIP=127.0.0.1',
+      `listenPort=${port}`,
+      `Enable ML=${enableML ? 1 : 0}`,
+      'Shared Dirs=' + sharedDirs.map((d) => d + ';').join(''),
+      '',
+    ].join('\n'), { mode: 0o600 });
+    // The index the plugin searches lies beside it; build it as Reindex would.
+    if (index && sharedDirs.length)
+      execFileSync(path.join(BUILD_DIR, 'lyrebox-index'), [plugin, ...sharedDirs], { stdio: 'inherit' });
+    const child = spawn(path.join(BUILD_DIR, 'lyrebox-player'), ['--headless', '--plugin', plugin, ...media],
+      { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'],
+        env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin'),
+          XDG_STATE_HOME: path.join(dir, 'state') }) });
     const player = new Player(child, `127.0.0.1:${port}`, dir);
     await waitFor(async () => {
       if (child.exitCode !== null) throw new Error(`player exited with ${child.exitCode}`);
@@ -244,5 +235,5 @@ function screenshotPath(name) {
 }
 
 module.exports = {
-  TRACKS, makeLibrary, Player, launchBrowser, openPage, request, waitFor, screenshotPath, FAKE, OUTPUT_DIR,
+  TRACKS, makeLibrary, Player, launchBrowser, openPage, request, waitFor, screenshotPath, OUTPUT_DIR,
 };
