@@ -5,6 +5,7 @@
 #include "config/ConfigDialog.h"
 #include "config/Settings.h"
 #include "http/Server.h"
+#include "http/ServerSetup.h"
 #include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/Module.h"
@@ -24,7 +25,7 @@ void tellStatus(const Server& server, const std::string& iniPath, bool stopped, 
                    : error ? platform::ServiceNotice::State::Failed
                            : platform::ServiceNotice::State::Running;
     if (error) notice.reason = platform::listenFailureReason(error, notice.address, notice.port);
-    notice.needsPassword = server.access().requirePassword();
+    notice.needsPassword = server.requirePassword();
     notice.passwordHint = "turn on Require Authentication in Lyrebox Preferences, or set requirePassword=1, username "
                           "and password in " + iniPath;
     notice.pages = {{"", "/"}, {"touch remote", "/remote"}};
@@ -67,24 +68,19 @@ int Plugin::init() {
     router_->gateway().useWindowThreadRelay();
     // Keeps the library index current, and builds it now if there is none.
     router_->library().setAutoIndex(settings_->indexAutomatically());
-    server_ = std::make_unique<Server>(settings_->listenIP(), static_cast<std::uint16_t>(settings_->listenPort()));
+    // configureServer gives it its address and port.
+    server_ = std::make_unique<Server>(0, 0);
     // Connections reach the router through the server, which closes them
     // all before quit destroys the router.
     RequestRouter* router = router_.get();
     server_->setDispatcher([router](HttpRequest& request, const std::string& name, ParamMap params,
                                     HttpResponse& response) { router->handle(request, name, std::move(params), response); });
-    if (settings_->timeout() > 0) server_->setIdleTimeout(std::chrono::seconds(settings_->timeout()));
-    server_->setRequirePassword(settings_->requirePassword());
-    server_->setCredentials(settings_->username(), settings_->password());
-    server_->setFilterIPs(settings_->filterIPs());
-    server_->setAllowedIPs(settings_->allowedIPs());
-    server_->setBlockedIPs(settings_->blockedIPs());
+    const bool portAccepted = configureServer(*server_, *settings_);
     // Against DNS rebinding: only names of this machine reach the handlers.
-    server_->setServerNames(settings_->serverNames());
     server_->setCheckHostNames(true);
     server_->setStatusListener(
         [server = server_.get(), ini = iniPathForModule(modulePath)](bool stopped, int error) { tellStatus(*server, ini, stopped, error); });
-    if (settings_->autoStart()) server_->start();
+    if (portAccepted && settings_->autoStart()) server_->start();
     savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
     return 0;
 }

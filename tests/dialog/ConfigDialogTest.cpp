@@ -79,6 +79,69 @@ TEST_F(ConfigDialogTest, StartOnAPortInUseReturnsWithStartEnabled) {
     EXPECT_EQ(reloaded()->listenPort(), occupant.localPort());   // Start applied first
 }
 
+// Whether the server closes a kept-alive connection that stays idle for
+// `wait` after its first answer (false: the connection is still open then).
+bool closesIdleConnectionWithin(std::uint16_t port, std::chrono::seconds wait) {
+    platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
+    if (!s.valid()) return false;
+    const std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    s.sendAll(request.data(), request.size());
+    s.setRecvTimeout(std::chrono::seconds(10));
+    std::string answer;
+    char buf[4096];
+    long n;
+    while (answer.find("pong") == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
+        answer.append(buf, static_cast<std::size_t>(n));
+    if (answer.find("pong") == std::string::npos) return false;
+    s.setRecvTimeout(wait);
+    return s.recvSome(buf, sizeof buf) == 0;
+}
+
+TEST_F(ConfigDialogTest, ATimeOutOfZeroOnOkLiftsTheLimit) {
+    window.run([&] { settings->setTimeout(2); });
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_TRUE(closesIdleConnectionWithin(port, std::chrono::seconds(4)));
+    ASSERT_TRUE(driver.type(serverPage, kTimeout, "0"));
+    ok();
+    ASSERT_TRUE(serverRunning());
+    EXPECT_FALSE(closesIdleConnectionWithin(port, std::chrono::seconds(4)));
+}
+
+TEST_F(ConfigDialogTest, StartRefusesPortsOutsideOneTo65535) {
+    // 65536 + port must not be cut to 16 bits and listen on port.
+    for (const std::string& refused : {std::string("0"), std::string("70000"), std::to_string(65536 + port)}) {
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, refused));
+        ASSERT_TRUE(driver.click(serverPage, kStart));
+        EXPECT_TRUE(driver.enabled(serverPage, kStart)) << refused;
+        EXPECT_FALSE(serverRunning()) << refused;
+        EXPECT_EQ(httpStatus(port), 0) << refused;
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(port)));
+        ok();
+        ASSERT_TRUE(server->stoppedEvent().waitFor(kLimit));
+    }
+}
+
+// OK stops the (stopped) server before its start; a start that is refused
+// must not leave that stop behind to end the next Start at once.
+TEST_F(ConfigDialogTest, AStartRefusedOnOkLeavesNoStopForTheNextStart) {
+    platform::Socket occupant = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    for (const std::string& refused : {std::string("70000"), std::to_string(occupant.localPort())}) {
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, refused));
+        ok();
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(port)));
+        ASSERT_TRUE(driver.click(serverPage, kStart));
+        EXPECT_EQ(httpStatus(port), 200) << refused;
+        EXPECT_TRUE(serverRunning()) << refused;
+        ASSERT_TRUE(driver.click(serverPage, kStop));
+        ok();
+        ASSERT_TRUE(server->stoppedEvent().waitFor(kLimit));
+    }
+}
+
 TEST_F(ConfigDialogTest, StopStopsTheServer) {
     open();
     ASSERT_TRUE(driver.click(serverPage, kStart));
