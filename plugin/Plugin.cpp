@@ -11,6 +11,7 @@
 #include "platform/Module.h"
 #include "platform/ServiceNotice.h"
 #include "platform/Window.h"
+#include "plugin/PlayerIpc.h"
 
 namespace lyrebox {
 
@@ -107,7 +108,7 @@ void Plugin::quit() {
 
 platform::HMENU Plugin::hostMenu(platform::WPARAM which) const {
     return reinterpret_cast<platform::HMENU>(
-        platform::sendMessage(record_.hwndParent, platform::WM_USER, which, kIpcGetMenu));
+        platform::sendMessage(record_.hwndParent, platform::WM_USER, which, ipc::kGetMenu));
 }
 
 platform::LRESULT Plugin::onInitMenuPopup(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
