@@ -36,19 +36,28 @@ inline std::uint16_t freePort() {
     return probe.localPort();
 }
 
-// Status code of a GET on loopback, or 0 when nothing answers.
-inline int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") {
+// Sends a GET of /ping with the given header lines on a new loopback
+// connection and reads until `until` has arrived or the answer ends; the
+// connection stays open for the caller (invalid when nothing answered).
+inline platform::Socket askPing(std::uint16_t port, const std::string& headers, const std::string& until,
+                                std::string& answer) {
     platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
-    if (!s.valid()) return 0;
-    std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";
+    if (!s.valid()) return s;
+    std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
     s.sendAll(request.data(), request.size());
     s.setRecvTimeout(std::chrono::seconds(10));
-    std::string answer;
     char buf[4096];
     long n;
-    // The status line is all these tests need; the connection may stay open a while.
-    while (answer.find("\r\n") == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
+    while (answer.find(until) == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
         answer.append(buf, static_cast<std::size_t>(n));
+    return s;
+}
+
+// Status code of a GET on loopback, or 0 when nothing answers.
+inline int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") {
+    std::string answer;
+    // The status line is all these tests need; the connection may stay open a while.
+    askPing(port, "Connection: close\r\n" + extraHeaders, "\r\n", answer);
     if (answer.size() < 12) return 0;
     return std::atoi(answer.substr(9, 3).c_str());
 }

@@ -82,19 +82,12 @@ TEST_F(ConfigDialogTest, StartOnAPortInUseReturnsWithStartEnabled) {
 // Whether the server closes a kept-alive connection that stays idle for
 // `wait` after its first answer (false: the connection is still open then).
 bool closesIdleConnectionWithin(std::uint16_t port, std::chrono::seconds wait) {
-    platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
-    if (!s.valid()) return false;
-    const std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    s.sendAll(request.data(), request.size());
-    s.setRecvTimeout(std::chrono::seconds(10));
     std::string answer;
-    char buf[4096];
-    long n;
-    while (answer.find("pong") == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
-        answer.append(buf, static_cast<std::size_t>(n));
+    platform::Socket s = askPing(port, "", "pong", answer);
     if (answer.find("pong") == std::string::npos) return false;
     s.setRecvTimeout(wait);
-    return s.recvSome(buf, sizeof buf) == 0;
+    char byte;
+    return s.recvSome(&byte, 1) == 0;
 }
 
 TEST_F(ConfigDialogTest, ATimeOutOfZeroOnOkLiftsTheLimit) {
