@@ -91,16 +91,9 @@ std::optional<std::string_view> loadAsset(RequestRouter& router, const std::stri
     return platform::findResource(router.instance(), asset->id, asset->type);
 }
 
-void sendMissing(HttpResponse& response) {
-    response.setStatus(500, "Internal Server Error");
-    response.setHeader("Content-Type", "text/html");
-    response.setBody("<h1>500 Internal Server Error</h1>");
-    response.send();
-}
-
 void servePlain(RequestRouter& router, const std::string& name, HttpResponse& response) {
     std::optional<std::string_view> bytes = loadAsset(router, name);
-    if (!bytes) return sendMissing(response);
+    if (!bytes) return response.sendStatusPage(500, "Internal Server Error");
     response.setBody(std::string(*bytes));
     response.send();
 }
@@ -108,7 +101,7 @@ void servePlain(RequestRouter& router, const std::string& name, HttpResponse& re
 void serveTemplate(RequestRouter& router, const HttpRequest& request, const std::string& name,
                    HttpResponse& response) {
     std::optional<std::string_view> bytes = loadAsset(router, name);
-    if (!bytes) return sendMissing(response);
+    if (!bytes) return response.sendStatusPage(500, "Internal Server Error");
     response.setBody(substituteMarkers(std::string(*bytes), buildMarkerTable(router, request)));
     response.send();
 }

@@ -6,6 +6,7 @@
 #include "library/LibrarySearcher.h"
 #include "library/MediaLibrary.h"
 #include "library/SearchLimits.h"
+#include "platform/DecimalText.h"
 
 #include <filesystem>
 #include <system_error>
@@ -13,11 +14,6 @@
 namespace lyrebox {
 
 namespace {
-
-std::string paramOf(const ParamMap& params, const char* name) {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
-}
 
 // The longest shared directory (trailing slashes stripped) that path lies in.
 std::string containingSharedDir(const std::string& path, const std::vector<std::string>& dirs) {
@@ -162,17 +158,18 @@ std::string browseJson(MediaLibrary& library, const ParamMap& params) {
     listing.isRoot = listing.path.empty();
     if (listing.isRoot) {
         for (const auto& dir : *dirs) listing.entries.push_back(FileEntry{dir, platform::FILE_ATTRIBUTE_DIRECTORY, 0, 0});
-    } else if (hasPrefix(listing.path, kSearchPrefix) || hasPrefix(listing.path, kSearchDirsPrefix)) {
+    } else if (listing.path.starts_with(kSearchPrefix) || listing.path.starts_with(kSearchDirsPrefix)) {
         listing.isSearch = true;
-        listing.dirsOnly = hasPrefix(listing.path, kSearchDirsPrefix);
+        listing.dirsOnly = listing.path.starts_with(kSearchDirsPrefix);
         listing.query = listing.path.substr(listing.dirsOnly ? kSearchDirsPrefix.size() : kSearchPrefix.size());
         listing.facts = librarySearchFacts(library, listing.query, listing.dirsOnly, listing.entries);
-    } else if (!hasPrefix(listing.path, kHttpPrefix)) {
+    } else if (!listing.path.starts_with(kHttpPrefix)) {
         listing.sharedDir = containingSharedDir(listing.path, *dirs);
         listing.entries = library.listDirectory(listing.path);
     }
     if (!listing.isSearch) fillIndexState(library, listing.facts);
-    sortEntries(listing.entries, parseDecimal(paramOf(params, "sortby")), parseDecimal(paramOf(params, "sortdir")));
+    sortEntries(listing.entries, platform::parseDecimalPrefix<int>(paramOf(params, "sortby")),
+                platform::parseDecimalPrefix<int>(paramOf(params, "sortdir")));
     return writeBrowseJson(listing);
 }
 

@@ -6,9 +6,9 @@
 #include "api/RemoteLimits.h"
 #include "api/RequestRouter.h"
 #include "http/HttpRequest.h"
-#include "http/ContentTypes.h"
 #include "http/HttpResponse.h"
 #include "library/MediaLibrary.h"
+#include "platform/DecimalText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,11 +33,6 @@ std::string asciiLower(std::string text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
-}
-
-std::string paramOf(const ParamMap& params, const char* name) {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
 }
 
 bool isRegularFile(const std::string& path) {
@@ -77,13 +72,6 @@ std::string directoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-void answerNotFound(HttpResponse& response) {
-    response.setStatus(404, "Not Found");
-    response.setHeader("Content-Type", kHtmlType);
-    response.setBody("<h1>404 Not Found</h1>");
-    response.send();
 }
 
 // Whether an If-None-Match value names this tag ("*", or one of a list; a
@@ -169,19 +157,19 @@ void serveCover(RequestRouter& router, HttpRequest& request, const ParamMap& par
     const std::string path = paramOf(params, "path");
     if (!path.empty()) {
         // lookupFile applies the path rule and keeps folders and playable files.
-        if (router.library().lookupFile(path).name.empty()) return answerNotFound(response);
+        if (router.library().lookupFile(path).name.empty()) return response.sendStatusPage(404, "Not Found");
         file = path;
     } else if (params.count("index") != 0) {
         fromPlaylist = true;
-        file = router.gateway().getFileName(parseIntParam(paramOf(params, "index")));
+        file = router.gateway().getFileName(platform::parseDecimalPrefix<int>(paramOf(params, "index")));
         // Local files only: a URL, a relative name or anything not playable is no cover.
         if (file.empty() || file.front() != '/' || !playableExtensions().count(fileExtension(baseName(file))))
-            return answerNotFound(response);
+            return response.sendStatusPage(404, "Not Found");
     } else {
-        return answerNotFound(response);
+        return response.sendStatusPage(404, "Not Found");
     }
     const std::optional<CoverImage> cover = findCover(file);
-    if (!cover) return answerNotFound(response);
+    if (!cover) return response.sendStatusPage(404, "Not Found");
 
     const std::string etag = coverEtag(cover->bytes);
     response.setHeader("Content-Type", cover->contentType);

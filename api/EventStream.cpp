@@ -16,10 +16,8 @@ void serveEventStream(EventHub& hub, HttpResponse& response) {
     platform::Socket* socket = response.socket();
     const auto subscription = socket ? hub.subscribe(*socket) : nullptr;
     if (!subscription) {
-        response.setStatus(503, "Service Unavailable");
         response.setHeader("Connection", "close");
-        response.setBody("<h1>503 Service Unavailable</h1>");
-        response.send();
+        response.sendStatusPage(503, "Service Unavailable");
         return;
     }
     response.setHeader("Content-Type", "text/event-stream");

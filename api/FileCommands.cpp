@@ -10,6 +10,7 @@
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 #include "library/MediaLibrary.h"
+#include "platform/DecimalText.h"
 #include "plugin/PlaylistLimits.h"
 
 #include <mutex>
@@ -19,11 +20,6 @@
 namespace lyrebox {
 
 namespace {
-
-std::string paramOf(const ParamMap& params, const char* name) {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
-}
 
 void answer(HttpResponse& response, bool ok) {
     response.setBody(ok ? "1" : "0");
@@ -115,7 +111,7 @@ void registerFileCommands(RequestRouter& router) {
     router.addHandler("insertfile", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
                                               HttpResponse& response) {
         const Expansion expansion = entryOf(router, request, params);
-        const int index = parseDecimal(paramOf(params, "index"));
+        const int index = platform::parseDecimalPrefix<int>(paramOf(params, "index"));
         std::lock_guard guard(router.playlistLock());
         answer(response, expansion.allowed &&
                              router.gateway().insertItems(expansion.entry, expansion.items, index) &&

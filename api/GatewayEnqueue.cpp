@@ -19,7 +19,7 @@ namespace {
 // name of its "path=" parameter.
 PlaylistEntry entryFor(const std::string& item, const PlaylistEntry& caller) {
     if (item == caller.fileName) return caller;
-    if (!hasPrefix(item, kHttpPrefix)) return PlaylistEntry{item, baseName(item), 0};
+    if (!item.starts_with(kHttpPrefix)) return PlaylistEntry{item, baseName(item), 0};
     std::string title;
     const auto at = item.rfind("path=");
     if (at != std::string::npos) {

@@ -4,6 +4,7 @@
 #include "api/PlayerText.h"
 #include "api/RequestRouter.h"
 #include "http/HttpResponse.h"
+#include "platform/DecimalText.h"
 
 #include <string>
 #include <utility>
@@ -15,19 +16,16 @@ namespace {
 // A player command: gateway and parameters in, answer text out.
 using Command = std::string (*)(PlayerGateway& gateway, const ParamMap& params);
 
-std::string param(const ParamMap& params, const char* name) {
-    const auto found = params.find(name);
-    return found == params.end() ? std::string() : found->second;
+int intParam(const ParamMap& params, const char* name) {
+    return platform::parseDecimalPrefix<int>(paramOf(params, name));
 }
-
-int intParam(const ParamMap& params, const char* name) { return parseIntParam(param(params, name)); }
 
 std::string flag(bool on) { return on ? "1" : "0"; }
 
 const std::string kAck = "1";
 
 // Only the two letters "on" turn a setting on; "ON" and "1" turn it off.
-bool settingOn(const ParamMap& params) { return param(params, "setting") == "on"; }
+bool settingOn(const ParamMap& params) { return paramOf(params, "setting") == "on"; }
 
 struct CommandRow {
     const char* name;
@@ -75,7 +73,10 @@ constexpr CommandRow kCommands[] = {
     {"getposition", Access::ReadOnly,
      [](PlayerGateway& g, const ParamMap&) { return formatPositionFraction(g.getPositionFraction()); }},
     {"setposition", Access::ChangesPlayer,
-     [](PlayerGateway& g, const ParamMap& p) { g.setPositionFraction(parseDoubleParam(param(p, "pos"))); return kAck; }},
+     [](PlayerGateway& g, const ParamMap& p) {
+         g.setPositionFraction(parseDoubleParam(paramOf(p, "pos")));
+         return kAck;
+     }},
 };
 
 }  // namespace

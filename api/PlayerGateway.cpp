@@ -1,6 +1,7 @@
 #include "api/PlayerGateway.h"
 
 #include "api/PlayerText.h"
+#include "platform/DecimalText.h"
 #include "platform/Window.h"
 #include "plugin/PlayerIpc.h"
 
@@ -197,7 +198,7 @@ void PlayerGateway::getTrackInfo(TrackInfo& info) {
     info.album = extendedInfo(info.fileName, "album");
     info.artist = extendedInfo(info.fileName, "artist");
     info.title = extendedInfo(info.fileName, "title");
-    info.lengthMs = parseIntParam(extendedInfo(info.fileName, "length"));
+    info.lengthMs = platform::parseDecimalPrefix<int>(extendedInfo(info.fileName, "length"));
     info.length = formatTrackLength(info.lengthMs);
     info.bitrate = static_cast<std::int32_t>(mainQuery(1, ipc::kGetInfo));
 }

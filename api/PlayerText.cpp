@@ -1,7 +1,6 @@
 #include "api/PlayerText.h"
 
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -29,22 +28,6 @@ bool skipBlanksAndSign(std::string_view& text) {
 }
 
 }  // namespace
-
-int parseIntParam(std::string_view text) {
-    const bool negative = skipBlanksAndSign(text);
-    long long value = 0;
-    for (char c : text) {
-        if (!isDigit(c)) break;
-        value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;  // saturated; stays bounded
-        }
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
 
 double parseDoubleParam(std::string_view text) {
     const bool negative = skipBlanksAndSign(text);

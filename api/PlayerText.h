@@ -8,14 +8,11 @@
 
 namespace lyrebox {
 
-// A decimal integer read from the start of text: leading white space, an
-// optional sign, then digits up to the first other character; 0 when there
-// are no digits. Values beyond the int range saturate.
-int parseIntParam(std::string_view text);
+// Integer parameters are read by platform::parseDecimalPrefix<int>.
 
-// A decimal floating-point number read the same way (digits, an optional
-// point, an optional exponent); 0.0 when there is no number. Not affected by
-// the process locale.
+// A decimal floating-point number read from the start of text: white space,
+// an optional sign, then digits, an optional point and an optional exponent;
+// 0.0 when there is no number. Not affected by the process locale.
 double parseDoubleParam(std::string_view text);
 
 // The fraction in general notation with at most 6 significant digits and no

@@ -89,9 +89,7 @@ void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamM
                            HttpResponse& response) {
     auto it = routes_.find(name);
     if (it == routes_.end()) {
-        response.setStatus(404, "Not found");
-        response.setBody("<h1>404 Not Found</h1>");
-        response.send();
+        response.sendStatusPage(404, "Not found", "Not Found");
         return;
     }
     const Route& route = it->second;

@@ -64,7 +64,6 @@ public:
     std::recursive_mutex& playlistLock() { return playlistLock_; }
     std::map<std::string, bool>& servedPlaylistIds() { return servedPlaylistIds_; }
     std::optional<AssetRef> findAsset(const std::string& name) const;
-    bool hasHandler(const std::string& name) const { return routes_.count(name) != 0; }
     // The registered access of a name; nothing for an unknown name.
     std::optional<Access> accessOf(const std::string& name) const;
     PlayerGateway& gateway() { return *gateway_; }

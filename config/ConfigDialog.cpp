@@ -4,6 +4,7 @@
 #include "config/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "http/Server.h"
+#include "http/ServerSetup.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 #include "platform/MessageLoop.h"
@@ -123,24 +124,14 @@ void ConfigDialog::apply() {
 
 void ConfigDialog::startServer() {
     apply();
-    server_.setAddress(settings_.listenIP());
-    server_.setRequirePassword(settings_.requirePassword());
-    // As one pair, so a connection checking credentials meanwhile never sees
-    // a new name with an old password.
-    server_.setCredentials(settings_.username(), settings_.password());
-    if (settings_.timeout() > 0) server_.setIdleTimeout(std::chrono::seconds(settings_.timeout()));
-    server_.setFilterIPs(settings_.filterIPs());
-    server_.setAllowedIPs(settings_.allowedIPs());
-    server_.setBlockedIPs(settings_.blockedIPs());
-    server_.setServerNames(settings_.serverNames());
-    // A port the socket layer cannot express is not cut to 16 bits (which
-    // would listen somewhere else): the start fails like a failed bind.
-    std::int32_t port = settings_.listenPort();
-    if (port < 0 || port > 65535) return;
-    server_.setPort(static_cast<std::uint16_t>(port));
-    if (!server_.isRunning()) server_.start();
-    // Ends also when the run has already ended (a port in use).
-    server_.waitStarted();
+    if (configureServer(server_, settings_)) {
+        if (!server_.isRunning()) server_.start();
+        // Ends also when the run has already ended (a port in use).
+        if (server_.waitStarted()) return;
+    }
+    // OK signals a stop before its start; a start that never ran must not
+    // leave that stop to end the next Start at once.
+    server_.discardPendingStop();
 }
 
 void ConfigDialog::stopServer() {

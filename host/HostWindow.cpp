@@ -1,6 +1,6 @@
 #include "host/HostWindow.h"
 
-#include "plugin/PluginRecord.h"
+#include "plugin/PlayerIpc.h"
 #include "platform/Window.h"
 
 namespace lyrebox::host {
@@ -69,7 +69,7 @@ platform::LRESULT HostWindow::windowProc(platform::HWND window, platform::UINT m
 }
 
 platform::LRESULT HostWindow::handle(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) {
-    if (message == platform::WM_USER && lParam == kIpcGetMenu)
+    if (message == platform::WM_USER && lParam == ipc::kGetMenu)
         return reinterpret_cast<platform::LRESULT>(menu(static_cast<int>(wParam)));
     if (message == platform::WM_INITMENUPOPUP) return 0;  // the host's items are filled once, at creation
     if (message == platform::WM_COMMAND) receivedCommands_.push_back(static_cast<platform::UINT>(wParam));

@@ -107,24 +107,9 @@ std::string percentDecode(std::string_view text) {
     return out;
 }
 
-std::int64_t parseDecimalPrefix(std::string_view text) {
-    std::size_t i = 0;
-    auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (i < text.size() && isSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        int digit = text[i] - '0';
-        if (value > (kMax - digit) / 10) {
-            value = kMax;
-            while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-            break;
-        }
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
+std::string paramOf(const ParamMap& params, const std::string& name) {
+    const auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
 }
 
 std::string htmlEscape(std::string_view text) {

@@ -34,12 +34,11 @@ void appendHeaderLines(std::string& out, const HeaderMap& headers);
 // Adds "&"-separated name=value pairs, percent-decoded; the first occurrence wins.
 void parseParams(std::string_view text, ParamMap& params);
 
+// The value of a parameter, or "" when there is none.
+std::string paramOf(const ParamMap& params, const std::string& name);
+
 // "%XX" decoded once, anything else (including "+") kept.
 std::string percentDecode(std::string_view text);
-
-// The decimal number at the start of text, as strtol reads it (leading white
-// space, optional sign); 0 when there are no digits; saturates instead of overflowing.
-std::int64_t parseDecimalPrefix(std::string_view text);
 
 // Text safe inside HTML elements and attribute values.
 std::string htmlEscape(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include "http/HttpLimits.h"
 #include "http/HttpParse.h"
+#include "platform/DecimalText.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -22,10 +23,7 @@ std::string HttpRequest::header(const std::string& name) const {
     return it == headers_.end() ? std::string() : it->second;
 }
 
-std::string HttpRequest::param(const std::string& name) const {
-    auto it = params_.find(name);
-    return it == params_.end() ? std::string() : it->second;
-}
+std::string HttpRequest::param(const std::string& name) const { return paramOf(params_, name); }
 
 void HttpRequest::setStatus(int status, std::string reason) {
     status_ = status;
@@ -146,7 +144,8 @@ void HttpRequest::read(platform::Socket& socket) {
     // The body is taken by Content-Length for both methods, so that a GET
     // with a body does not leave it to be read as the next request; only a
     // POST body counts as the request's body.
-    std::int64_t announced = std::max<std::int64_t>(0, parseDecimalPrefix(header("Content-Length")));
+    std::int64_t announced =
+        std::max<std::int64_t>(0, platform::parseDecimalPrefix<std::int64_t>(header("Content-Length")));
     if (static_cast<std::uint64_t>(announced) > kMaxBodySize) {
         fill_ = 0;
         setStatus(413, "Payload Too Large");

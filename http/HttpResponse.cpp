@@ -3,6 +3,7 @@
 #include "http/HttpParse.h"
 
 #include "http/HttpLimits.h"
+#include "platform/DecimalText.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -30,6 +31,16 @@ void HttpResponse::setHeader(const std::string& name, std::string value) {
 void HttpResponse::setBody(std::string body) {
     body_ = std::move(body);
     headers_["Content-Length"] = std::to_string(body_.size());
+}
+
+void HttpResponse::sendStatusPage(int status, std::string reason, std::string_view title) {
+    std::string body = "<h1>" + std::to_string(status) + " ";
+    body += title.empty() ? std::string_view(reason) : title;
+    body += "</h1>";
+    setStatus(status, std::move(reason));
+    setHeader("Content-Type", kHtmlType);
+    setBody(std::move(body));
+    send();
 }
 
 std::string HttpResponse::headText() const {
@@ -88,7 +99,7 @@ bool HttpResponse::read(platform::Socket& socket) {
     std::size_t space2 = rest.find(' ');
     std::string_view code = rest.substr(0, space2);
     if (code.empty()) return false;
-    status_ = static_cast<int>(std::clamp<std::int64_t>(parseDecimalPrefix(code), -1, 999));
+    status_ = static_cast<int>(std::clamp<std::int64_t>(platform::parseDecimalPrefix<std::int64_t>(code), -1, 999));
     reason_ = space2 == std::string_view::npos ? std::string() : std::string(rest.substr(space2 + 1));
 
     std::size_t terminator = text.find("\r\n\r\n");
@@ -98,7 +109,8 @@ bool HttpResponse::read(platform::Socket& socket) {
     headers_.clear();
     parseHeaderLines(lines, headers_);
 
-    std::int64_t announced = std::max<std::int64_t>(0, parseDecimalPrefix(header("Content-Length")));
+    std::int64_t announced =
+        std::max<std::int64_t>(0, platform::parseDecimalPrefix<std::int64_t>(header("Content-Length")));
     std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(announced), http::kMaxResponseBodySize);
     std::size_t bodyStart = terminator == std::string_view::npos ? received.size() : terminator + 4;
     std::string body = received.substr(std::min(bodyStart, received.size()));

@@ -43,6 +43,10 @@ public:
     // Head and body in one write, so a small answer is one segment and the
     // peer's delayed acknowledgement never holds it back.
     std::size_t send();
+    // Sends the short HTML page that names a status ("<h1>404 Not Found</h1>")
+    // as text/html with the status and reason; title is the page's name of
+    // the status when it is spelt other than the reason.
+    void sendStatusPage(int status, std::string reason, std::string_view title = {});
     // Loops until every byte is out; returns the bytes sent.
     std::size_t sendBytes(const void* data, std::size_t size);
 

@@ -111,9 +111,7 @@ void RequestThread::answer(HttpRequest& request, HttpResponse& response) {
         server_.dispatcher_(request, name, request.params(), response);
         return;
     }
-    response.setStatus(404, "Not found");
-    response.setBody("<h1>404 Not Found</h1>");
-    response.send();
+    response.sendStatusPage(404, "Not found", "Not Found");
 }
 
 void RequestThread::lingeringClose() {

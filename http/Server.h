@@ -83,11 +83,17 @@ public:
     void setServerNames(const std::string& text) { hosts_.setServerNames(text); }
     bool checkCredentials(const std::string& token) const { return access_.checkCredentials(token); }
     bool isAddressAllowed(const std::string& address) const { return access_.isAddressAllowed(address); }
-    const AccessSettings& access() const { return access_; }
+    bool requirePassword() const { return access_.requirePassword(); }
 
     // Asks the listener to end. A stop signalled while the listener does not
     // run stays pending and ends the next run at its first wait.
     void signalStop() { stop_.signal(); }
+    // Drops a stop left pending for a start that never ran (a port refused,
+    // or one the listener could not bind), which would otherwise end the
+    // next run at once. A running listener keeps its stop.
+    void discardPendingStop() {
+        if (!isRunning()) stop_.clear();
+    }
 
     // Stops the listener, closes every open connection and waits for their
     // threads; messages sent to the calling thread's windows keep being

@@ -23,8 +23,6 @@ public:
     // False when a run is still going or the thread could not be created.
     bool start();
     bool isRunning() const { return running_.load(); }
-    // Set while the body runs.
-    const platform::Event& startedEvent() const { return started_; }
     // Set whenever the body does not run.
     const platform::Event& stoppedEvent() const { return stopped_; }
     // Waits until the body runs or the run has already ended (a failed start

@@ -80,7 +80,7 @@ public:
 
 private:
     bool ignored(const std::string& path) const {
-        return path == indexPath_ || hasPrefix(path, indexPath_ + "/");
+        return path == indexPath_ || path.starts_with(indexPath_ + "/");
     }
 
     bool handle(const inotify_event& event) {

@@ -1,5 +1,4 @@
 // The "library.js" and "stream" answers.
-#include "library/Answers.h"
 #include "library/BrowseDocument.h"
 #include "library/LibraryText.h"
 #include "library/M3uPlaylist.h"
@@ -7,28 +6,18 @@
 
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
+#include "platform/DecimalText.h"
 
 namespace lyrebox {
 
 namespace {
 
-std::string paramOf(const ParamMap& params, const char* name) {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
-}
-
 }  // namespace
-
-void answerNotFound(HttpResponse& response) {
-    response.setStatus(404, "Not Found");
-    response.setBody("<h1>404 Not Found</h1>");
-    response.send();
-}
 
 void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
     std::string path = paramOf(params, "path");
-    const int sortBy = parseDecimal(paramOf(params, "sortby"));
-    const int sortDir = parseDecimal(paramOf(params, "sortdir"));
+    const int sortBy = platform::parseDecimalPrefix<int>(paramOf(params, "sortby"));
+    const int sortDir = platform::parseDecimalPrefix<int>(paramOf(params, "sortdir"));
     if (!isAllowedPath(path)) path.clear();
 
     std::vector<FileEntry> entries;
@@ -37,11 +26,11 @@ void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResp
         for (const auto& dir : *sharedDirs()) {
             entries.push_back(FileEntry{dir, platform::FILE_ATTRIBUTE_DIRECTORY, 0, 0});
         }
-    } else if (hasPrefix(path, kSearchPrefix)) {
+    } else if (path.starts_with(kSearchPrefix)) {
         search(path.substr(kSearchPrefix.size()), entries, false);
-    } else if (hasPrefix(path, kSearchDirsPrefix)) {
+    } else if (path.starts_with(kSearchDirsPrefix)) {
         search(path.substr(kSearchDirsPrefix.size()), entries, true);
-    } else if (!hasPrefix(path, kHttpPrefix)) {
+    } else if (!path.starts_with(kHttpPrefix)) {
         entries = listDirectory(path);
     }
     sortEntries(entries, sortBy, sortDir);
@@ -55,7 +44,7 @@ void MediaLibrary::stream(HttpRequest& request, const ParamMap& params, HttpResp
     std::vector<std::string> items;
     if (!path.empty() && isAllowedPath(path)) expandPath(path, items, request.peer());
     if (items.empty()) {
-        answerNotFound(response);
+        response.sendStatusPage(404, "Not Found");
         return;
     }
     const std::string prefix = "http://" + requestHost(request) + "/download?path=";

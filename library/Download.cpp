@@ -1,6 +1,5 @@
 // The "download" answer: one file of a shared directory, whole or one byte
 // range, streamed from the file to the socket with bounded memory.
-#include "library/Answers.h"
 #include "library/ByteRange.h"
 #include "library/LibraryLimits.h"
 #include "library/MediaLibrary.h"
@@ -58,24 +57,13 @@ void sendFileBytes(HttpResponse& response, int fd, std::uint64_t offset, std::ui
     }
 }
 
-std::string paramOf(const ParamMap& params, const char* name) {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
-}
-
 }  // namespace
-
-void answerInternalError(HttpResponse& response) {
-    response.setStatus(500, "Internal Server Error");
-    response.setBody("<h1>500 Internal Server Error</h1>");
-    response.send();
-}
 
 void MediaLibrary::download(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
     const std::string path = paramOf(params, "path");
     const platform::FindRecord item = lookupFile(path);
     if (item.name.empty()) {
-        answerNotFound(response);
+        response.sendStatusPage(404, "Not Found");
         return;
     }
     response.setHeader("Content-Type", downloadContentType(path));
@@ -84,7 +72,7 @@ void MediaLibrary::download(HttpRequest& request, const ParamMap& params, HttpRe
     const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (!file.valid() || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        answerInternalError(response);
+        response.sendStatusPage(500, "Internal Server Error");
         return;
     }
     const auto size = static_cast<std::uint64_t>(status.st_size);
@@ -97,11 +85,8 @@ void MediaLibrary::download(HttpRequest& request, const ParamMap& params, HttpRe
     const std::string rangeHeader = request.header("Range");
     if (!rangeHeader.empty()) range = parseByteRange(rangeHeader, size);
     if (range.kind == ByteRange::Kind::Unsatisfiable) {
-        response.setStatus(416, "Range Not Satisfiable");
-        response.setHeader("Content-Type", "text/html");
         response.setHeader("Content-Range", "bytes */" + std::to_string(size));
-        response.setBody("<h1>416 Range Not Satisfiable</h1>");
-        response.send();
+        response.sendStatusPage(416, "Range Not Satisfiable");
         return;
     }
     std::uint64_t first = 0;

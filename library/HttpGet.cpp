@@ -52,7 +52,7 @@ private:
 }  // namespace
 
 std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
-    if (!hasPrefix(url, kHttpPrefix)) return std::nullopt;
+    if (!url.starts_with(kHttpPrefix)) return std::nullopt;
     const std::string rest = url.substr(kHttpPrefix.size());
     const auto slash = rest.find('/');
     if (slash == std::string::npos) return std::nullopt;

@@ -57,10 +57,6 @@ std::string joinPath(const std::string& directory, const std::string& name) {
     return directory + '/' + name;
 }
 
-bool hasPrefix(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 namespace {
 
 bool hasDotComponent(std::string_view path) {
@@ -79,7 +75,7 @@ bool hasDotComponent(std::string_view path) {
 
 bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::string>& sharedDirs) {
     if (path.find('\0') != std::string::npos) return false;
-    if (hasPrefix(path, kHttpPrefix) || hasPrefix(path, kSearchPrefix) || hasPrefix(path, kSearchDirsPrefix)) {
+    if (path.starts_with(kHttpPrefix) || path.starts_with(kSearchPrefix) || path.starts_with(kSearchDirsPrefix)) {
         return true;
     }
     if (hasDotComponent(path)) return false;
@@ -92,27 +88,12 @@ bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::strin
             if (copy.front() == '/') return true;
             continue;
         }
-        if (!hasPrefix(copy, dir)) continue;
+        if (!copy.starts_with(dir)) continue;
         if (copy.size() == dir.size() || copy[dir.size()] == '/') return true;
     }
     return false;
 }
 
-
-int parseDecimal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 2147483648LL) value = 2147483648LL;
-    }
-    if (negative) value = -value;
-    if (value > 2147483647LL) value = 2147483647LL;
-    return static_cast<int>(value);
-}
 
 std::string quotedHeaderText(std::string_view name) {
     std::string out;

@@ -46,7 +46,6 @@ std::string stripTrailingSlashes(const std::string& path);
 // directory + "/" + name, without doubling the slash of the root.
 std::string joinPath(const std::string& directory, const std::string& name);
 
-bool hasPrefix(std::string_view text, std::string_view prefix);
 inline constexpr std::string_view kHttpPrefix = "http://";
 inline constexpr std::string_view kSearchPrefix = "search://";
 inline constexpr std::string_view kSearchDirsPrefix = "searchf://";
@@ -56,11 +55,6 @@ inline constexpr std::string_view kSearchDirsPrefix = "searchf://";
 // by whole components, and has no "." or ".." component and no NUL byte, so
 // no spelling of a path can climb out of a shared directory.
 bool isPathUnderSharedDirs(const std::string& path, const std::vector<std::string>& sharedDirs);
-
-// A decimal integer as request parameters are read: leading blanks and a sign
-// allowed, digits up to the first other character; anything else reads as 0.
-// Values beyond the int range saturate.
-int parseDecimal(std::string_view text);
 
 // A file name made fit for a quoted header parameter: '"' and '\' escaped
 // with '\', control bytes dropped.

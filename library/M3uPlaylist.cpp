@@ -47,7 +47,7 @@ bool parseStreamPlaylist(std::string_view body, std::vector<std::string>& items,
         std::string_view line = body.substr(lineFeed + 1, next == std::string_view::npos ? std::string_view::npos
                                                                                           : next - lineFeed - 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (hasPrefix(line, kHttpPrefix) && line.find('\0') == std::string_view::npos) {
+        if (line.starts_with(kHttpPrefix) && line.find('\0') == std::string_view::npos) {
             if (items.size() >= maxItems) return false;
             items.emplace_back(line);
         }

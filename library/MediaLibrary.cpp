@@ -28,7 +28,7 @@ void MediaLibrary::keepSharedResults(std::vector<FileEntry>& results) const {
 
 platform::FindRecord MediaLibrary::lookupFile(const std::string& path) const {
     if (!isAllowedPath(path)) return {};
-    if (hasPrefix(path, kHttpPrefix) || hasPrefix(path, kSearchPrefix) || hasPrefix(path, kSearchDirsPrefix)) {
+    if (path.starts_with(kHttpPrefix) || path.starts_with(kSearchPrefix) || path.starts_with(kSearchDirsPrefix)) {
         return {};
     }
     auto item = platform::lookupPath(path);

@@ -46,15 +46,15 @@ bool collectFiles(const std::string& directory, std::vector<std::string>& items)
 
 bool MediaLibrary::expandPath(const std::string& path, std::vector<std::string>& items, std::uint32_t client) {
     if (items.size() >= limits::kMaxExpansionEntries) return false;
-    if (hasPrefix(path, kHttpPrefix)) {
+    if (path.starts_with(kHttpPrefix)) {
         if (path.find("/stream?") == std::string::npos) {
             items.push_back(path);
             return true;
         }
         return expandRemote(path, items, client);
     }
-    const bool searchAll = hasPrefix(path, kSearchPrefix);
-    if (searchAll || hasPrefix(path, kSearchDirsPrefix)) {
+    const bool searchAll = path.starts_with(kSearchPrefix);
+    if (searchAll || path.starts_with(kSearchDirsPrefix)) {
         std::vector<FileEntry> results;
         search(path.substr(searchAll ? kSearchPrefix.size() : kSearchDirsPrefix.size()), results, !searchAll);
         for (const auto& result : results) {

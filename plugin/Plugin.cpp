@@ -5,11 +5,13 @@
 #include "config/ConfigDialog.h"
 #include "config/Settings.h"
 #include "http/Server.h"
+#include "http/ServerSetup.h"
 #include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/Module.h"
 #include "platform/ServiceNotice.h"
 #include "platform/Window.h"
+#include "plugin/PlayerIpc.h"
 
 namespace lyrebox {
 
@@ -24,10 +26,20 @@ void tellStatus(const Server& server, const std::string& iniPath, bool stopped, 
                    : error ? platform::ServiceNotice::State::Failed
                            : platform::ServiceNotice::State::Running;
     if (error) notice.reason = platform::listenFailureReason(error, notice.address, notice.port);
-    notice.needsPassword = server.access().requirePassword();
+    notice.needsPassword = server.requirePassword();
     notice.passwordHint = "turn on Require Authentication in Lyrebox Preferences, or set requirePassword=1, username "
                           "and password in " + iniPath;
     notice.pages = {{"", "/"}, {"touch remote", "/remote"}};
+    platform::publishServiceNotice(notice);
+}
+
+// A port setting the server refuses: the user learns why nothing listens.
+void tellRefusedPort(std::uint32_t address, std::int32_t port) {
+    platform::ServiceNotice notice;
+    notice.service = "web app";
+    notice.address = address;
+    notice.state = platform::ServiceNotice::State::Failed;
+    notice.reason = "listenPort " + std::to_string(port) + " is out of range (0 to 65535)";
     platform::publishServiceNotice(notice);
 }
 
@@ -67,24 +79,20 @@ int Plugin::init() {
     router_->gateway().useWindowThreadRelay();
     // Keeps the library index current, and builds it now if there is none.
     router_->library().setAutoIndex(settings_->indexAutomatically());
-    server_ = std::make_unique<Server>(settings_->listenIP(), static_cast<std::uint16_t>(settings_->listenPort()));
+    // configureServer gives it its address and port.
+    server_ = std::make_unique<Server>(0, 0);
     // Connections reach the router through the server, which closes them
     // all before quit destroys the router.
     RequestRouter* router = router_.get();
     server_->setDispatcher([router](HttpRequest& request, const std::string& name, ParamMap params,
                                     HttpResponse& response) { router->handle(request, name, std::move(params), response); });
-    if (settings_->timeout() > 0) server_->setIdleTimeout(std::chrono::seconds(settings_->timeout()));
-    server_->setRequirePassword(settings_->requirePassword());
-    server_->setCredentials(settings_->username(), settings_->password());
-    server_->setFilterIPs(settings_->filterIPs());
-    server_->setAllowedIPs(settings_->allowedIPs());
-    server_->setBlockedIPs(settings_->blockedIPs());
+    const bool portAccepted = configureServer(*server_, *settings_);
     // Against DNS rebinding: only names of this machine reach the handlers.
-    server_->setServerNames(settings_->serverNames());
     server_->setCheckHostNames(true);
     server_->setStatusListener(
         [server = server_.get(), ini = iniPathForModule(modulePath)](bool stopped, int error) { tellStatus(*server, ini, stopped, error); });
-    if (settings_->autoStart()) server_->start();
+    if (!portAccepted && settings_->autoStart()) tellRefusedPort(settings_->listenIP(), settings_->listenPort());
+    if (portAccepted && settings_->autoStart()) server_->start();
     savedWindowProc_ = platform::setWindowProc(record_.hwndParent, &Plugin::pluginWindowProc);
     return 0;
 }
@@ -111,7 +119,7 @@ void Plugin::quit() {
 
 platform::HMENU Plugin::hostMenu(platform::WPARAM which) const {
     return reinterpret_cast<platform::HMENU>(
-        platform::sendMessage(record_.hwndParent, platform::WM_USER, which, kIpcGetMenu));
+        platform::sendMessage(record_.hwndParent, platform::WM_USER, which, ipc::kGetMenu));
 }
 
 platform::LRESULT Plugin::onInitMenuPopup(platform::HWND window, platform::UINT message, platform::WPARAM wParam,

@@ -20,7 +20,4 @@ inline constexpr int kPluginRecordVersion = 0x10;
 inline constexpr const char* kPluginEntryName = "winampGetGeneralPurposePlugin";
 using PluginEntry = PluginRecord* (*)();
 
-// WM_USER operation that returns a menu handle (wParam 0: main menu, 3: play-list menu).
-inline constexpr platform::LPARAM kIpcGetMenu = 281;
-
 }  // namespace lyrebox

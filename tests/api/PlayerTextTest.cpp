@@ -1,5 +1,6 @@
 // Parameter reading and answer formatting of the player commands.
 #include "api/PlayerText.h"
+#include "platform/DecimalText.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ TEST(PlayerText, IntegerParametersReadLikeADecimalPrefix) {
         {"0x10", 0},      {"3.9", 3},             {"99999999999999999999", 2147483647},
         {"-99999999999999999999", -2147483647 - 1},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseIntParam(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& c : cases) EXPECT_EQ(platform::parseDecimalPrefix<int>(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(PlayerText, PositionParameterReadsAFloatingPrefix) {

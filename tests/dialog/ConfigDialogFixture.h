@@ -19,7 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace lyrebox::test {
 
@@ -33,9 +37,33 @@ inline std::uint16_t freePort() {
     return probe.localPort();
 }
 
+// Sends a GET of /ping with the given header lines on a new loopback
+// connection and reads until `until` has arrived or the answer ends; the
+// connection stays open for the caller (invalid when nothing answered).
+inline platform::Socket askPing(std::uint16_t port, const std::string& headers, const std::string& until,
+                                std::string& answer) {
+    platform::Socket s = platform::Socket::connectTcp("127.0.0.1", port, std::chrono::seconds(5));
+    if (!s.valid()) return s;
+    std::string request = "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
+    s.sendAll(request.data(), request.size());
+    s.setRecvTimeout(std::chrono::seconds(10));
+    char buf[4096];
+    long n;
+    while (answer.find(until) == std::string::npos && (n = s.recvSome(buf, sizeof buf)) > 0)
+        answer.append(buf, static_cast<std::size_t>(n));
+    return s;
+}
+
 // Status code of a GET on loopback, or 0 when nothing answers.
 inline int httpStatus(std::uint16_t port, const std::string& extraHeaders = "") {
     return fetch(port, getRequest("/ping", "Host: 127.0.0.1\r\n" + extraHeaders)).status;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 class ConfigDialogTest : public ::testing::Test {

@@ -79,6 +79,62 @@ TEST_F(ConfigDialogTest, StartOnAPortInUseReturnsWithStartEnabled) {
     EXPECT_EQ(reloaded()->listenPort(), occupant.localPort());   // Start applied first
 }
 
+// Whether the server closes a kept-alive connection that stays idle for
+// `wait` after its first answer (false: the connection is still open then).
+bool closesIdleConnectionWithin(std::uint16_t port, std::chrono::seconds wait) {
+    std::string answer;
+    platform::Socket s = askPing(port, "", "pong", answer);
+    if (answer.find("pong") == std::string::npos) return false;
+    s.setRecvTimeout(wait);
+    char byte;
+    return s.recvSome(&byte, 1) == 0;
+}
+
+TEST_F(ConfigDialogTest, ATimeOutOfZeroOnOkLiftsTheLimit) {
+    window.run([&] { settings->setTimeout(2); });
+    open();
+    ASSERT_TRUE(driver.click(serverPage, kStart));
+    EXPECT_TRUE(closesIdleConnectionWithin(port, std::chrono::seconds(4)));
+    ASSERT_TRUE(driver.type(serverPage, kTimeout, "0"));
+    ok();
+    ASSERT_TRUE(serverRunning());
+    EXPECT_FALSE(closesIdleConnectionWithin(port, std::chrono::seconds(4)));
+}
+
+TEST_F(ConfigDialogTest, StartRefusesPortsBeyond65535) {
+    // 65536 + port must not be cut to 16 bits and listen on port.
+    for (const std::string& refused : {std::string("70000"), std::to_string(65536 + port)}) {
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, refused));
+        ASSERT_TRUE(driver.click(serverPage, kStart));
+        EXPECT_TRUE(driver.enabled(serverPage, kStart)) << refused;
+        EXPECT_FALSE(serverRunning()) << refused;
+        EXPECT_EQ(httpStatus(port), 0) << refused;
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(port)));
+        ok();
+        ASSERT_TRUE(server->stoppedEvent().waitFor(kLimit));
+    }
+}
+
+// OK stops the (stopped) server before its start; a start that is refused
+// must not leave that stop behind to end the next Start at once.
+TEST_F(ConfigDialogTest, AStartRefusedOnOkLeavesNoStopForTheNextStart) {
+    platform::Socket occupant = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    for (const std::string& refused : {std::string("70000"), std::to_string(occupant.localPort())}) {
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, refused));
+        ok();
+        open();
+        ASSERT_TRUE(driver.type(serverPage, kServerPort, std::to_string(port)));
+        ASSERT_TRUE(driver.click(serverPage, kStart));
+        EXPECT_EQ(httpStatus(port), 200) << refused;
+        EXPECT_TRUE(serverRunning()) << refused;
+        ASSERT_TRUE(driver.click(serverPage, kStop));
+        ok();
+        ASSERT_TRUE(server->stoppedEvent().waitFor(kLimit));
+    }
+}
+
 TEST_F(ConfigDialogTest, StopStopsTheServer) {
     open();
     ASSERT_TRUE(driver.click(serverPage, kStart));

@@ -125,6 +125,15 @@ TEST_F(PlayerStateProcessTest, ATakenPortIsSaidOnStandardErrorAndThePlayerPlaysO
     EXPECT_EQ(saved.entries.size(), 1u);
 }
 
+TEST_F(PlayerStateProcessTest, AnOutOfRangePortIsSaidAndNothingListens) {
+    PlayerProcess::Setup s = setup({tracks_[0]});
+    s.port = 65536 + 5151;
+    PlayerProcess player(std::move(s));
+    ASSERT_TRUE(player.waitFor("web app not running: listenPort 70687 is out of range (0 to 65535)")) << player.said();
+    EXPECT_TRUE(player.alive());
+    EXPECT_EQ(player.quit(), 0);
+}
+
 TEST_F(PlayerStateProcessTest, AFreePortPrintsWhereTheWebAppIs) {
     PlayerProcess loopback(setup());
     const std::string base = "http://127.0.0.1:" + std::to_string(loopback.port());

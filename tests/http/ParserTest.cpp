@@ -1,7 +1,10 @@
 // The pure parsing functions: request line, headers, parameters, decoding.
 #include "http/HttpParse.h"
+#include "platform/DecimalText.h"
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace lyrebox {
 namespace {
@@ -83,12 +86,32 @@ TEST(PercentDecode, EdgeCases) {
 }
 
 TEST(DecimalPrefix, ReadsLikeStrtol) {
-    EXPECT_EQ(parseDecimalPrefix("  12abc"), 12);
-    EXPECT_EQ(parseDecimalPrefix("-5"), -5);
-    EXPECT_EQ(parseDecimalPrefix("+7"), 7);
-    EXPECT_EQ(parseDecimalPrefix("abc"), 0);
-    EXPECT_EQ(parseDecimalPrefix(""), 0);
-    EXPECT_EQ(parseDecimalPrefix("99999999999999999999999"), INT64_MAX);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>("  12abc"), 12);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>("-5"), -5);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>("+7"), 7);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>("abc"), 0);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>(""), 0);
+    EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>("99999999999999999999999"), INT64_MAX);
+}
+
+// Signs stand once and right before the digits; each width saturates at its own limits.
+TEST(DecimalPrefix, SignsAndLimits) {
+    const struct {
+        const char* text;
+        std::int64_t wide;
+        int narrow;
+    } cases[] = {
+        {"+-5", 0, 0},          {"-+5", 0, 0},          {"--5", 0, 0},       {"+", 0, 0},
+        {"-", 0, 0},            {"\v\r\n-12", -12, -12}, {"\x01" "5", 0, 0}, {"007", 7, 7},
+        {"2147483647", 2147483647, INT_MAX},            {"2147483648", 2147483648LL, INT_MAX},
+        {"-2147483648", -2147483648LL, INT_MIN},         {"-2147483649", -2147483649LL, INT_MIN},
+        {"9223372036854775807", INT64_MAX, INT_MAX},    {"-9223372036854775808", INT64_MIN, INT_MIN},
+        {"-99999999999999999999999", INT64_MIN, INT_MIN},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::parseDecimalPrefix<std::int64_t>(c.text), c.wide) << c.text;
+        EXPECT_EQ(platform::parseDecimalPrefix<int>(c.text), c.narrow) << c.text;
+    }
 }
 
 TEST(Head, RequestLineAndHeaders) {

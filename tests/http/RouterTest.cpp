@@ -55,6 +55,14 @@ TEST_F(RouterTest, UnknownNamesGet404EachTime) {
     EXPECT_EQ(called_, "<none>");
 }
 
+// A handler's status page says it is HTML whatever type its route gives.
+TEST_F(RouterTest, StatusPagesOfRoutedHandlersAreHtml) {
+    auto missing = route("download", "?path=%2Fno%2Fsuch%2Ffile.mp3");
+    EXPECT_EQ(missing.head.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u);
+    EXPECT_EQ(missing.body, "<h1>404 Not Found</h1>");
+    EXPECT_EQ(missing.header("Content-Type"), "text/html");
+}
+
 TEST_F(RouterTest, NamesAreCaseSensitive) {
     EXPECT_EQ(route("Play").status, 404);
     EXPECT_EQ(route("play", "?x=1").status, 200);

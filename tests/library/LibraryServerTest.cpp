@@ -154,6 +154,20 @@ TEST_F(LibraryServerTest, HostilePathsReachNothingOutside) {
     EXPECT_TRUE(server.entries().empty());
 }
 
+// Adding nothing is no failure: only the path rule and the bounds answer "0".
+// A file named directly is taken whatever its extension.
+TEST_F(LibraryServerTest, EnqueueingNothingPlayableAnswersOne) {
+    tree.dir("music/empty");
+    tree.file("music/texts/notes.txt", 5);
+    for (const std::string& path : {music + "/empty", music + "/texts", music + "/missing"}) {
+        EXPECT_EQ(server.get("/enqueuefile?filename=" + percentEncode(path)).body, "1") << path;
+        EXPECT_EQ(server.get("/insertfile?index=0&filename=" + percentEncode(path)).body, "1") << path;
+    }
+    EXPECT_TRUE(server.entries().empty());
+    EXPECT_EQ(server.get("/enqueuefile?filename=" + percentEncode(music + "/texts/notes.txt")).body, "1");
+    EXPECT_EQ(server.entries().size(), 1u);
+}
+
 TEST_F(LibraryServerTest, SymlinksAreFollowedAsTheFileSystemDoes) {
     tree.file("elsewhere/linked.mp3", 10);
     std::filesystem::create_directory_symlink(tree.path("elsewhere"), music + "/link");

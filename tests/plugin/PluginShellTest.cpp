@@ -1,8 +1,14 @@
+#include "platform/Socket.h"
 #include "platform/Window.h"
 #include "plugin/Plugin.h"
 #include "tests/support/PluginHost.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace lyrebox;
 using lyrebox::test::PluginHost;
@@ -77,4 +83,35 @@ TEST(PluginShell, QuitRestoresTheHostWindowProcedure) {
         auto main = host.window().openMenu(host::HostWindow::kMainMenu);
         EXPECT_EQ(countItems(main, kMenuCommandId), 0);
     });
+}
+
+namespace {
+// Whether something accepts connections on the loopback port before the deadline.
+bool listensWithin(std::uint16_t port, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        if (platform::Socket::connectTcp("127.0.0.1", port, std::chrono::milliseconds(200)).valid()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+std::string iniWithPort(std::int64_t port) {
+    return "[Lyrebox Remote Control Plugin v1.0]\nautoStart=1\nlistenIP=127.0.0.1\nlistenPort=" + std::to_string(port) +
+           "\n";
+}
+}  // namespace
+
+// Init starts the listener without waiting for it: the valid port shows how
+// soon it listens, the same port plus 65536 must never listen at all.
+TEST(PluginShell, ListenPortBeyondSixteenBitsIsRefusedNotCut) {
+    platform::Socket probe = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
+    const std::uint16_t port = probe.localPort();
+    probe.close();
+    {
+        PluginHost host("gen_lyrebox.so", iniWithPort(65536 + port));
+        EXPECT_FALSE(listensWithin(port, std::chrono::seconds(1)));
+    }
+    PluginHost host("gen_lyrebox.so", iniWithPort(port));
+    EXPECT_TRUE(listensWithin(port, std::chrono::seconds(10)));
 }

@@ -74,7 +74,7 @@ PlayerProcess::~PlayerProcess() {
 }
 
 std::uint16_t PlayerProcess::port() {
-    if (setup_.port != 0) return setup_.port;
+    if (setup_.port != 0) return static_cast<std::uint16_t>(setup_.port);
     return saidPort(waitUntil(
         [](const std::string& said) {
             return saidPort(said) != 0 || said.find("web app not running") != std::string::npos;

@@ -24,7 +24,7 @@ public:
         bool plugin = true;                      // false: no plugin is loaded
         std::string pluginFolder{};              // "": the run's own folder
         std::string stateHome{};                 // XDG_STATE_HOME; "": a folder of the run's own
-        std::uint16_t port = 0;                  // 0: the kernel picks one
+        std::int32_t port = 0;                   // 0: the kernel picks one (any value is written)
         std::string listenIP = "127.0.0.1";
         std::map<std::string, std::string> env{};  // set ("" removes)
     };

@@ -29,8 +29,8 @@ std::vector<std::string_view> components(std::string_view path) {
 }
 
 bool isUrlOrSearch(std::string_view path) {
-    return lyrebox::hasPrefix(path, lyrebox::kHttpPrefix) || lyrebox::hasPrefix(path, lyrebox::kSearchPrefix) ||
-           lyrebox::hasPrefix(path, lyrebox::kSearchDirsPrefix);
+    return path.starts_with(lyrebox::kHttpPrefix) || path.starts_with(lyrebox::kSearchPrefix) ||
+           path.starts_with(lyrebox::kSearchDirsPrefix);
 }
 
 // What an allowed file-system path must be: no NUL, no "." or "..", and the

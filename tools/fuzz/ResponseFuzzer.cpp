@@ -5,6 +5,7 @@
 #include "http/HttpLimits.h"
 #include "http/HttpParse.h"
 #include "http/HttpResponse.h"
+#include "platform/DecimalText.h"
 #include "platform/Socket.h"
 
 #include <sys/socket.h>
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!response.read(client)) return 0;
 
     if (response.status() < -1 || response.status() > 999) std::abort();
-    const std::int64_t announced = std::max<std::int64_t>(0, lyrebox::parseDecimalPrefix(response.header("Content-Length")));
+    const std::int64_t announced =
+        std::max<std::int64_t>(0, platform::parseDecimalPrefix<std::int64_t>(response.header("Content-Length")));
     if (response.body().size() > lyrebox::http::kMaxResponseBodySize) std::abort();
     if (static_cast<std::int64_t>(response.body().size()) > announced) std::abort();
     if (response.body().size() > size) std::abort();
