@@ -5,7 +5,7 @@
 #include "http/HttpResponse.h"
 #include "http/Server.h"
 
-#include <sstream>
+#include <string>
 
 namespace lyrebox {
 
@@ -116,9 +116,9 @@ void RequestThread::answer(HttpRequest& request, HttpResponse& response) {
     const std::string& path = request.path();
     std::string name = path.substr(std::min(path.find_first_not_of('/'), path.size()));
     if (name == "info") {
-        std::ostringstream dump;
-        request.writeHtmlDump(dump);
-        response.setBody(dump.str());
+        std::string dump;
+        request.appendHtmlDump(dump);
+        response.setBody(std::move(dump));
         response.send();
         return;
     }
