@@ -1,6 +1,7 @@
 #include "api/PlayerText.h"
 #include "api/StatusDocuments.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace lyrebox {
@@ -9,6 +10,13 @@ namespace {
 
 // Both documents are UTF-8: the player's texts are the system's, and that is UTF-8.
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
+
+template <typename Number>
+void appendNumber(std::string& out, Number value) {
+    char buffer[24];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    out.append(buffer, static_cast<std::size_t>(end - buffer));
+}
 
 void appendCdataElement(std::string& out, std::string_view open, std::string_view text, std::string_view close) {
     out += open;
@@ -42,7 +50,7 @@ std::string writeConsoleStatus(const ConsoleStatus& status) {
     out.reserve(512 + track.album.size() + track.artist.size() + track.title.size() + track.fileName.size());
     out += kDeclaration;
     out += "<console><volume>";
-    out += std::to_string(status.volume);
+    appendNumber(out, status.volume);
     out += "</volume><shuffle>";
     out += status.shuffle ? '1' : '0';
     out += "</shuffle><repeat>";
@@ -54,9 +62,9 @@ std::string writeConsoleStatus(const ConsoleStatus& status) {
     appendCdataElement(out, "<filename><![CDATA[", track.fileName, "]]></filename>");
     appendCdataElement(out, "<length><![CDATA[", track.length, "]]></length>");
     out += "<lengthms>";
-    out += std::to_string(track.lengthMs);
+    appendNumber(out, track.lengthMs);
     out += "</lengthms><bitrate><![CDATA[";
-    out += std::to_string(track.bitrate);
+    appendNumber(out, track.bitrate);
     out += "]]></bitrate><position>";
     out += formatPositionFraction(status.position);
     out += "</position></console>";
@@ -66,17 +74,17 @@ std::string writeConsoleStatus(const ConsoleStatus& status) {
 std::string writePlaylistDocument(int playing, bool dirty, const std::vector<PlaylistEntry>& tracks) {
     std::string out;
     std::size_t size = 128;
-    for (const PlaylistEntry& entry : tracks) size += 96 + entry.title.size() + entry.fileName.size();
+    for (const PlaylistEntry& entry : tracks) size += 112 + entry.title.size() + entry.fileName.size();  // the fixed text is 95 bytes and the index
     out.reserve(size);
     out += kDeclaration;
     out += "<playlist playing=\"";
-    out += std::to_string(playing);
+    appendNumber(out, playing);
     out += "\" dirty=\"";
     out += dirty ? '1' : '0';
     out += "\">\n";
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         out += "<track>\n<index>";
-        out += std::to_string(i);
+        appendNumber(out, i);
         out += "</index>\n";
         appendCdataElement(out, "<title><![CDATA[", tracks[i].title, "]]></title>\n");
         appendCdataElement(out, "<filename><![CDATA[", tracks[i].fileName, "]]></filename>\n");

@@ -1,5 +1,6 @@
 #include "api/PlayerText.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -84,19 +85,24 @@ std::size_t xmlCharLength(std::string_view text) {
     return length;
 }
 
+// Bytes that stand for themselves in a CDATA section: printable ASCII but
+// "]", and tab, LF, CR. Every other byte needs a closer look.
+constexpr std::array<bool, 256> kPlainCdataByte = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c) plain[static_cast<std::size_t>(c)] = c != ']';
+    plain[0x09] = plain[0x0A] = plain[0x0D] = true;
+    return plain;
+}();
+
 }  // namespace
 
 void appendCdataText(std::string& out, std::string_view text) {
-    out.reserve(out.size() + text.size());
+    if (out.capacity() - out.size() < text.size()) out.reserve(out.size() + text.size());
     std::size_t i = 0;
     while (i < text.size()) {
         // Plain ASCII goes out in one piece; only "]" and other bytes need a look.
         std::size_t plain = i;
-        while (plain < text.size()) {
-            const auto c = static_cast<unsigned char>(text[plain]);
-            if (c >= 0x80 || c == ']' || (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D)) break;
-            ++plain;
-        }
+        while (plain < text.size() && kPlainCdataByte[static_cast<unsigned char>(text[plain])]) ++plain;
         if (plain > i) {
             out.append(text.substr(i, plain - i));
             i = plain;

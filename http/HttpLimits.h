@@ -24,6 +24,12 @@ inline constexpr std::size_t kMaxConnections = 4096;
 // Connection threads need little stack; a small one keeps idle connections cheap.
 inline constexpr std::size_t kConnectionStackSize = 256 * 1024;
 
+// A connection's thread that has finished waits this long for the next
+// accepted connection before it ends, so a new connection seldom costs a
+// thread start; at most this many wait at once.
+inline constexpr std::chrono::seconds kParkedThreadWait{5};
+inline constexpr std::size_t kMaxParkedThreads = 32;
+
 // How long the listener pauses when accept runs out of descriptors.
 inline constexpr std::chrono::milliseconds kAcceptBackoff{100};
 

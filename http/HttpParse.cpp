@@ -115,17 +115,27 @@ std::string paramOf(const ParamMap& params, const std::string& name) {
 std::string htmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out.push_back(c);
-        }
-    }
+    appendHtmlEscaped(out, text);
     return out;
+}
+
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view entity;
+        switch (text[i]) {
+            case '&': entity = "&amp;"; break;
+            case '<': entity = "&lt;"; break;
+            case '>': entity = "&gt;"; break;
+            case '"': entity = "&quot;"; break;
+            case '\'': entity = "&#39;"; break;
+            default: continue;
+        }
+        out.append(text.substr(start, i - start));
+        out += entity;
+        start = i + 1;
+    }
+    out.append(text.substr(start));
 }
 
 ParsedHead parseHead(std::string_view head) {

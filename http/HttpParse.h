@@ -42,6 +42,8 @@ std::string percentDecode(std::string_view text);
 
 // Text safe inside HTML elements and attribute values.
 std::string htmlEscape(std::string_view text);
+// The same text appended to out.
+void appendHtmlEscaped(std::string& out, std::string_view text);
 
 struct ParsedHead {
     RequestLine line;

@@ -53,6 +53,8 @@ public:
 
     // The request as an HTML table for the diagnostic page, every text escaped.
     void writeHtmlDump(std::ostream& out) const;
+    // The same table appended to out (the page's answer, without a stream).
+    void appendHtmlDump(std::string& out) const;
 
     const std::string& raw() const { return raw_; }
     const std::string& path() const { return path_; }

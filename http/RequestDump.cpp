@@ -3,6 +3,7 @@
 #include "http/HttpRequest.h"
 
 #include <ostream>
+#include <string>
 
 namespace lyrebox {
 
@@ -14,30 +15,46 @@ constexpr const char* kRowEndPre = "</pre></td></tr>";
 constexpr const char* kRowMiddleTable = "</b></td><td valign=\"top\"><table border=\"0\">";
 constexpr const char* kRowEndTable = "</table></td></tr>";
 
-void preRow(std::ostream& out, const char* label, const std::string& text) {
-    out << kRowStart << label << kRowMiddlePre << htmlEscape(text) << kRowEndPre;
+void preRow(std::string& out, const char* label, const std::string& text) {
+    out += kRowStart;
+    out += label;
+    out += kRowMiddlePre;
+    appendHtmlEscaped(out, text);
+    out += kRowEndPre;
 }
 
-void mapRow(std::ostream& out, const char* label, const std::map<std::string, std::string>& entries) {
-    out << kRowStart << label << kRowMiddleTable;
+void mapRow(std::string& out, const char* label, const std::map<std::string, std::string>& entries) {
+    out += kRowStart;
+    out += label;
+    out += kRowMiddleTable;
     for (const auto& [name, value] : entries) {
-        out << "<tr><td valign=\"top\"><i>" << htmlEscape(name) << ":</i></td><td valign=\"top\">"
-            << htmlEscape(value) << "</td>";
+        out += "<tr><td valign=\"top\"><i>";
+        appendHtmlEscaped(out, name);
+        out += ":</i></td><td valign=\"top\">";
+        appendHtmlEscaped(out, value);
+        out += "</td>";
     }
-    out << kRowEndTable;
+    out += kRowEndTable;
 }
 
 }  // namespace
 
 void HttpRequest::writeHtmlDump(std::ostream& out) const {
-    out << "<table border=\"0\" cellspacing=\"2\">\r\n";
+    std::string text;
+    appendHtmlDump(text);
+    out << text;
+}
+
+void HttpRequest::appendHtmlDump(std::string& out) const {
+    out.reserve(out.size() + 1024 + raw_.size() + body_.size());
+    out += "<table border=\"0\" cellspacing=\"2\">\r\n";
     preRow(out, "Request:", raw_);
     preRow(out, "Request URI:", path_);
     preRow(out, "Protocol:", protocol_);
     mapRow(out, "Headers:", headers_);
     mapRow(out, "Params:", params_);
     preRow(out, "Data:", body_);
-    out << "</table>";
+    out += "</table>";
 }
 
 }  // namespace lyrebox

@@ -5,7 +5,7 @@
 #include "http/HttpResponse.h"
 #include "http/Server.h"
 
-#include <sstream>
+#include <string>
 
 namespace lyrebox {
 
@@ -17,13 +17,28 @@ RequestThread::RequestThread(platform::Socket socket, Server& server, std::uint3
 RequestThread::~RequestThread() { join(); }
 
 int RequestThread::run() {
-    try {
-        serve();
-    } catch (...) {
-        // An allocation failure ends this connection, not the process.
-    }
-    server_.connectionEnded(this);
+    do {
+        try {
+            serve();
+        } catch (...) {
+            // An allocation failure ends this connection, not the process.
+        }
+    } while (server_.connectionEnded(this));
     return 0;
+}
+
+bool RequestThread::waitForHandOverLocked(std::unique_lock<std::mutex>& lock, milliseconds wait) {
+    handedOver_ = false;
+    woken_ = false;
+    wake_.wait_for(lock, wait, [this] { return handedOver_ || woken_; });
+    return handedOver_;
+}
+
+void RequestThread::handOverLocked(platform::Socket socket, std::uint32_t peer) {
+    socket_ = std::move(socket);
+    peer_ = peer;
+    handedOver_ = true;
+    wake_.notify_one();
 }
 
 void RequestThread::serve() {
@@ -101,9 +116,9 @@ void RequestThread::answer(HttpRequest& request, HttpResponse& response) {
     const std::string& path = request.path();
     std::string name = path.substr(std::min(path.find_first_not_of('/'), path.size()));
     if (name == "info") {
-        std::ostringstream dump;
-        request.writeHtmlDump(dump);
-        response.setBody(dump.str());
+        std::string dump;
+        request.appendHtmlDump(dump);
+        response.setBody(std::move(dump));
         response.send();
         return;
     }

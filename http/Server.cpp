@@ -4,6 +4,7 @@
 #include "http/HttpResponse.h"
 #include "http/RequestThread.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace lyrebox {
@@ -26,6 +27,10 @@ bool Server::prepare() {
         return false;
     }
     boundPort_ = listening_.localPort();
+    {
+        std::lock_guard lock(mutex_);
+        accepting_ = true;
+    }
     tellStatus(false, 0);
     return true;
 }
@@ -42,6 +47,12 @@ int Server::run() {
         reapFinished();
     }
     listening_.close();
+    {
+        // Nothing more will be handed over: parked threads end now.
+        std::lock_guard lock(mutex_);
+        accepting_ = false;
+        retireParkedLocked();
+    }
     reapFinished();
     tellStatus(true, 0);
     return 0;
@@ -86,26 +97,53 @@ void Server::admit(platform::Socket socket, std::uint32_t peer) {
         (count != perAddress_.end() && count->second >= http::kMaxConnectionsPerAddress)) {
         return;  // closed at once by the socket's destructor
     }
+    if (!parked_.empty()) {
+        std::unique_ptr<RequestThread> connection = std::move(parked_.back());
+        parked_.pop_back();
+        RequestThread* raw = connection.get();
+        raw->handOverLocked(std::move(socket), peer);
+        live_.emplace(raw, std::move(connection));
+        ++perAddress_[peer];
+        allEnded_.reset();
+        return;
+    }
     auto connection = std::make_unique<RequestThread>(std::move(socket), *this, peer);
     RequestThread* raw = connection.get();
     if (!raw->start()) return;  // no thread: the connection closes
+    ++threadsStarted_;
     live_.emplace(raw, std::move(connection));
     ++perAddress_[peer];
     allEnded_.reset();
 }
 
-void Server::connectionEnded(RequestThread* connection) {
-    std::lock_guard lock(mutex_);
+bool Server::connectionEnded(RequestThread* connection) {
+    std::unique_lock lock(mutex_);
     auto it = live_.find(connection);
-    if (it == live_.end()) return;
+    if (it == live_.end()) return false;
     // Closed under the lock, so shutdown() never touches a descriptor that
-    // has been closed and perhaps reused.
+    // has been closed and perhaps reused. Whatever else wrote to this socket
+    // (an event stream's sampler) let go of it before the handler returned.
     connection->closeSocket();
-    finished_.push_back(std::move(it->second));
+    std::unique_ptr<RequestThread> owned = std::move(it->second);
     live_.erase(it);
     auto count = perAddress_.find(connection->peer());
     if (count != perAddress_.end() && --count->second == 0) perAddress_.erase(count);
-    if (live_.empty()) allEnded_.set();
+    if (accepting_ && parked_.size() < http::kMaxParkedThreads) {
+        parked_.push_back(std::move(owned));
+        if (connection->waitForHandOverLocked(lock, http::kParkedThreadWait)) return true;  // admit() moved it to live_
+        // Timed out or retired: still in parked_, since admit() did not take it.
+        const auto self = std::find_if(parked_.begin(), parked_.end(),
+                                       [connection](const auto& p) { return p.get() == connection; });
+        owned = std::move(*self);
+        parked_.erase(self);
+    }
+    finished_.push_back(std::move(owned));
+    if (live_.empty() && parked_.empty()) allEnded_.set();
+    return false;
+}
+
+void Server::retireParkedLocked() {
+    for (auto& parked : parked_) parked->wakeLocked();
 }
 
 void Server::reapFinished() {
@@ -122,6 +160,8 @@ void Server::shutdown() {
     join();
     {
         std::lock_guard lock(mutex_);
+        accepting_ = false;  // already so unless the listener never ran
+        retireParkedLocked();
         for (auto& [raw, connection] : live_) connection->shutdownSocket();
     }
     allEnded_.waitPumping();
@@ -131,6 +171,16 @@ void Server::shutdown() {
 std::size_t Server::connectionCount() const {
     std::lock_guard lock(mutex_);
     return live_.size();
+}
+
+std::size_t Server::parkedThreadCount() const {
+    std::lock_guard lock(mutex_);
+    return parked_.size();
+}
+
+std::size_t Server::threadsStarted() const {
+    std::lock_guard lock(mutex_);
+    return threadsStarted_;
 }
 
 }  // namespace lyrebox

@@ -1,12 +1,15 @@
 // The HTTP listener: accepts connections on one IPv4 address and port and
-// runs one RequestThread per connection.
+// serves each on a RequestThread of its own.
 //
 // The window thread constructs it, calls the setters, start(), signalStop()
 // and destroys it. The listener thread accepts; connection threads read the
-// access settings and call the dispatcher. The server tracks its
-// connections (mutex_ guards live_, finished_, perAddress_ and the status
-// listener) so that shutdown() can close them and wait for their threads
-// before anything they use is destroyed.
+// access settings and call the dispatcher. A connection's thread that has
+// finished parks (at most kMaxParkedThreads, each for kParkedThreadWait) and
+// is handed the next accepted connection, so in the steady state accepting
+// starts no thread. The server tracks its threads (mutex_ guards live_,
+// parked_, finished_, perAddress_, accepting_, threadsStarted_ and the status
+// listener) so that shutdown() can close the connections and wait for every
+// thread, parked ones included, before anything they use is destroyed.
 #pragma once
 
 #include "http/AccessControl.h"
@@ -102,7 +105,12 @@ public:
     // destroys what connections use.
     void shutdown();
 
+    // Connections being served (parked threads do not count).
     std::size_t connectionCount() const;
+    // Threads waiting for a connection, and threads started since the
+    // server was made (for tests and benchmarks).
+    std::size_t parkedThreadCount() const;
+    std::size_t threadsStarted() const;
 
 private:
     friend class RequestThread;
@@ -113,9 +121,14 @@ private:
     void admit(platform::Socket socket, std::uint32_t peer);
     void reapFinished();
     void tellStatus(bool stopped, int error);
-    // Called by a connection thread as its last act; its object is destroyed
-    // (after its thread has ended) by the listener or shutdown().
-    void connectionEnded(RequestThread* connection);
+    // Called by a connection thread when its connection has ended: the
+    // socket is closed and the thread parks while there is room and the
+    // listener accepts. True when it has been handed a new connection (its
+    // socket and peer are set); false when it must end, and then its object
+    // is destroyed (after its thread has ended) by the listener or shutdown().
+    bool connectionEnded(RequestThread* connection);
+    // Wakes every parked thread so it ends; the caller holds mutex_.
+    void retireParkedLocked();
 
     std::atomic<std::uint32_t> address_;
     std::atomic<std::uint16_t> port_;
@@ -132,9 +145,12 @@ private:
 
     mutable std::mutex mutex_;
     std::unordered_map<RequestThread*, std::unique_ptr<RequestThread>> live_;
+    std::vector<std::unique_ptr<RequestThread>> parked_;  // the last parked is reused first
     std::vector<std::unique_ptr<RequestThread>> finished_;
     std::unordered_map<std::uint32_t, std::size_t> perAddress_;
-    platform::Event allEnded_{true};  // set while live_ is empty
+    bool accepting_ = false;  // a run of the listener is accepting; threads may park
+    std::size_t threadsStarted_ = 0;
+    platform::Event allEnded_{true};  // set while live_ and parked_ are empty
 };
 
 }  // namespace lyrebox

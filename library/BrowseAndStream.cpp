@@ -34,8 +34,8 @@ void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResp
         entries = listDirectory(path);
     }
     sortEntries(entries, sortBy, sortDir);
-    const std::string document = writeBrowseDocument(path, request.authToken(), entries, isRoot);
-    response.setBody(wrapInCallback(safeCallbackName(paramOf(params, "callback")), document));
+    response.setBody(
+        writeBrowseAnswer(safeCallbackName(paramOf(params, "callback")), path, request.authToken(), entries, isRoot));
     response.send();
 }
 

@@ -1,51 +1,101 @@
 #include "library/BrowseDocument.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 namespace lyrebox {
 
 namespace {
 
-// Sorts by name through a permutation of precomputed name views, so no
-// comparison searches for the last "/" or copies a name.
-void sortByName(std::vector<FileEntry>& entries, bool descending) {
-    std::vector<std::string_view> names;
-    names.reserve(entries.size());
-    for (const auto& entry : entries) {
-        const std::string_view path(entry.path);
-        names.push_back(path.substr(path.rfind('/') + 1));  // npos + 1 == 0
-    }
-    std::vector<std::size_t> order(entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    // string_view compares as unsigned bytes, a prefix first.
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return descending ? names[b] < names[a] : names[a] < names[b];
-    });
+// Moves the entries into the order of a sorted permutation.
+void applyOrder(std::vector<FileEntry>& entries, const std::vector<std::uint32_t>& order) {
     std::vector<FileEntry> sorted;
     sorted.reserve(entries.size());
-    for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
+    for (std::uint32_t i : order) sorted.push_back(std::move(entries[i]));
     entries.swap(sorted);
+}
+
+// Sorts a permutation by keys computed once per entry (the name's view, the
+// time, the size), so no comparison searches for the last "/" or touches an
+// entry. The permutation goes through the same comparisons as sorting the
+// entries themselves would, so equal keys keep the order they had before.
+template <typename Key>
+void sortByKey(std::vector<FileEntry>& entries, bool descending, Key keyOf) {
+    using K = decltype(keyOf(entries.front()));
+    std::vector<K> keys;
+    keys.reserve(entries.size());
+    for (const auto& entry : entries) keys.push_back(keyOf(entry));
+    std::vector<std::uint32_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    // string_view compares as unsigned bytes, a prefix first.
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return descending ? keys[b] < keys[a] : keys[a] < keys[b];
+    });
+    applyOrder(entries, order);
+}
+
+std::string_view nameOf(std::string_view path) { return path.substr(path.rfind('/') + 1); }  // npos + 1 == 0
+
+std::string_view extensionOf(std::string_view name) {
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(dot + 1);
+}
+
+void appendBrowseDocument(std::string& out, const std::string& path, const std::string& authToken,
+                          const std::vector<FileEntry>& entries, bool isRoot) {
+    out += "{\"path\" : \"";
+    appendPercentEncoded(out, path);
+    out += "\",\n\"auth\" : \"";
+    out += authToken;
+    out += "\",\n\"files\" : [\n";
+    bool wroteAny = false;
+    if (!isRoot) {
+        out += "{\"name\" : \"..\",\"type\" : \"$UP$\" }";
+        wroteAny = true;
+    }
+    for (const auto& entry : entries) {
+        const std::string_view full(entry.path);
+        const std::string_view name = nameOf(full);
+        if (name == "..") continue;
+        if (wroteAny) out += ',';
+        wroteAny = true;
+        out += "\n{\"name\" : \"";
+        appendPercentEncoded(out, isRoot ? full : name);
+        out += "\",\"path\" : \"";
+        appendPercentEncoded(out, full);
+        out += "\",\"type\" : \"";
+        if (isDirectory(entry.attributes)) out += "%24DIR%24";  // "$DIR$"
+        else appendPercentEncoded(out, extensionOf(full), true);
+        out += "\" }\n";
+    }
+    out += "]}";
+}
+
+// Room for the document in the worst case (every byte encoded), so it is
+// written without a reallocation; the pages beyond what is written are never touched.
+std::size_t browseDocumentBound(const std::string& path, const std::string& authToken,
+                                const std::vector<FileEntry>& entries) {
+    std::size_t size = 96 + 3 * path.size() + authToken.size();
+    for (const auto& entry : entries) size += 64 + 9 * entry.path.size();
+    return size;
 }
 
 }  // namespace
 
 void sortEntries(std::vector<FileEntry>& entries, int sortBy, int sortDir) {
     if (sortDir != 0 && sortDir != 1) return;
+    if (entries.empty()) return;
     const bool descending = sortDir == 1;
     switch (sortBy) {
         case static_cast<int>(SortKey::Name):
-            sortByName(entries, descending);
+            sortByKey(entries, descending, [](const FileEntry& e) { return nameOf(e.path); });
             break;
         case static_cast<int>(SortKey::Date):
-            std::sort(entries.begin(), entries.end(), [descending](const FileEntry& a, const FileEntry& b) {
-                return descending ? a.lastWriteTime > b.lastWriteTime : a.lastWriteTime < b.lastWriteTime;
-            });
+            sortByKey(entries, descending, [](const FileEntry& e) { return e.lastWriteTime; });
             break;
         case static_cast<int>(SortKey::Size):
-            std::sort(entries.begin(), entries.end(), [descending](const FileEntry& a, const FileEntry& b) {
-                return descending ? a.size > b.size : a.size < b.size;
-            });
+            sortByKey(entries, descending, [](const FileEntry& e) { return e.size; });
             break;
         default:
             break;
@@ -64,32 +114,8 @@ std::string safeCallbackName(const std::string& callback) {
 std::string writeBrowseDocument(const std::string& path, const std::string& authToken,
                                 const std::vector<FileEntry>& entries, bool isRoot) {
     std::string out;
-    out.reserve(64 + entries.size() * 160);
-    out += "{\"path\" : \"";
-    out += percentEncode(path);
-    out += "\",\n\"auth\" : \"";
-    out += authToken;
-    out += "\",\n\"files\" : [\n";
-    bool wroteAny = false;
-    if (!isRoot) {
-        out += "{\"name\" : \"..\",\"type\" : \"$UP$\" }";
-        wroteAny = true;
-    }
-    for (const auto& entry : entries) {
-        const std::string name = baseName(entry.path);
-        if (name == "..") continue;
-        const std::string type = isDirectory(entry.attributes) ? std::string("$DIR$") : fileExtension(entry.path);
-        if (wroteAny) out += ',';
-        wroteAny = true;
-        out += "\n{\"name\" : \"";
-        out += percentEncode(isRoot ? entry.path : name);
-        out += "\",\"path\" : \"";
-        out += percentEncode(entry.path);
-        out += "\",\"type\" : \"";
-        out += percentEncode(type);
-        out += "\" }\n";
-    }
-    out += "]}";
+    out.reserve(browseDocumentBound(path, authToken, entries));
+    appendBrowseDocument(out, path, authToken, entries, isRoot);
     return out;
 }
 
@@ -99,6 +125,17 @@ std::string wrapInCallback(const std::string& callback, const std::string& docum
     out += callback;
     out += '(';
     out += document;
+    out += ");";
+    return out;
+}
+
+std::string writeBrowseAnswer(const std::string& callback, const std::string& path, const std::string& authToken,
+                              const std::vector<FileEntry>& entries, bool isRoot) {
+    std::string out;
+    out.reserve(callback.size() + 3 + browseDocumentBound(path, authToken, entries));
+    out += callback;
+    out += '(';
+    appendBrowseDocument(out, path, authToken, entries, isRoot);
     out += ");";
     return out;
 }

@@ -29,4 +29,8 @@ std::string writeBrowseDocument(const std::string& path, const std::string& auth
 // callback + "(" + document + ");"
 std::string wrapInCallback(const std::string& callback, const std::string& document);
 
+// wrapInCallback(callback, writeBrowseDocument(...)), written into one buffer.
+std::string writeBrowseAnswer(const std::string& callback, const std::string& path, const std::string& authToken,
+                              const std::vector<FileEntry>& entries, bool isRoot);
+
 }  // namespace lyrebox

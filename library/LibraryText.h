@@ -34,6 +34,9 @@ std::string baseName(const std::string& path);
 std::string fileExtension(const std::string& name);
 // Letters and digits stay; every other byte becomes "%" and two lower-case hex digits.
 std::string percentEncode(std::string_view text);
+// The same bytes appended to out, with no string of their own; with
+// lowerCase, ASCII capitals are lowered first (a file's type).
+void appendPercentEncoded(std::string& out, std::string_view text, bool lowerCase = false);
 
 // Directories (".." included) and regular files with a playable extension;
 // never ".". A FIFO, socket or device is not listable whatever its name, and

@@ -14,7 +14,9 @@ std::vector<FileEntry> MediaLibrary::listDirectory(const std::string& path) cons
     const std::string copy = stripTrailingSlashes(path);
     std::vector<FileEntry> entries;
     if (copy.empty()) return entries;
-    for (auto& item : platform::listDirectoryItems(copy)) {
+    auto items = platform::listDirectoryItems(copy);
+    entries.reserve(items.size());
+    for (auto& item : items) {
         if (!isListable(item)) continue;
         entries.push_back(FileEntry{joinPath(copy, item.name), item.attributes, item.lastWriteTime, item.size});
     }

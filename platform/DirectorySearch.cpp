@@ -35,11 +35,6 @@ std::string finalTargetName(const std::string& linkPath) {
     return slash == std::string::npos ? target : target.substr(slash + 1);
 }
 
-bool isSymbolicLink(int directoryFd, const char* name) {
-    struct stat st {};
-    return ::fstatat(directoryFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-}
-
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
@@ -64,14 +59,24 @@ std::vector<FindRecord> listDirectoryItems(const std::string& directory) {
     struct stat parent {};
     if (::fstatat(fd, "..", &parent, 0) == 0) items.push_back(recordOf("..", parent));
     while (dirent* e = ::readdir(dir.get())) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        // One fstatat for a file or folder the directory's entry names as
+        // such; a link (or an entry of unknown type) is looked at as itself
+        // first, then followed.
         struct stat st {};
-        if (::fstatat(fd, e->d_name, &st, 0) != 0 && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        bool link = false;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            link = S_ISLNK(st.st_mode);
+            // A link that leads nowhere keeps its own record.
+            struct stat target {};
+            if (link && ::fstatat(fd, name, &target, 0) == 0) st = target;
+        } else if (::fstatat(fd, name, &st, 0) != 0 && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
+        }
         FindRecord record = recordOf(name, st);
-        if ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) && isSymbolicLink(fd, e->d_name))
-            record.targetName = finalTargetName((directory.empty() ? std::string("/") : directory) + "/" + name);
+        if (link) record.targetName = finalTargetName((directory.empty() ? std::string("/") : directory) + "/" + name);
         items.push_back(std::move(record));
     }
     return items;

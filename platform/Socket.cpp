@@ -12,6 +12,7 @@
 #include <sys/eventfd.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +63,32 @@ std::size_t Socket::sendAll(const void* data, std::size_t size) {
     std::size_t sent = 0;
     while (sent < size && fd_ >= 0) {
         ssize_t n = ::send(fd_, p + sent, size - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return sent;
+}
+
+std::size_t Socket::sendAll(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize) {
+    std::size_t sent = 0;
+    const std::size_t total = firstSize + secondSize;
+    while (sent < total && fd_ >= 0) {
+        iovec parts[2];
+        int count = 0;
+        if (sent < firstSize) {
+            parts[count++] = {const_cast<char*>(static_cast<const char*>(first)) + sent, firstSize - sent};
+            if (secondSize) parts[count++] = {const_cast<void*>(second), secondSize};
+        } else {
+            parts[count++] = {const_cast<char*>(static_cast<const char*>(second)) + (sent - firstSize),
+                              total - sent};
+        }
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = static_cast<std::size_t>(count);
+        const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
             break;

@@ -38,6 +38,9 @@ public:
 
     // Returns the bytes sent; less than size only when the connection failed.
     std::size_t sendAll(const void* data, std::size_t size);
+    // Two pieces (an answer's head and body) as one stream of bytes, in as
+    // few system calls as the socket takes them; no copy joins them.
+    std::size_t sendAll(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize);
     // Sends what fits without waiting; the bytes sent, 0 when nothing fits
     // now, -1 when the connection failed. Another thread may call it while
     // the owner waits on the socket, as long as no two threads send at once.

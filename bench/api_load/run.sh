@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Keep-alive requests/s of /getvolume, /consolestatus.xml and /playlist.xml?id=x
-# (1,000 entries), against nginx serving a small file in the same run.
-# Usage: bench/api_load/run.sh [BUILD_DIR] [SECONDS] [CONNECTIONS] [direct]
+# (1,000 entries), against nginx serving a small file in the same run, and of
+# the full /playlist.xml against nginx serving a file of the same bytes; each
+# with the server's CPU time per request (user + system, from /proc). Every
+# figure is the median of ROUNDS rounds that alternate the servers.
+# Usage: bench/api_load/run.sh [BUILD_DIR] [SECONDS] [CONNECTIONS] [direct] [ROUNDS]
 # ("direct": the gateway sends every message on its own instead of one batch per document)
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-5}
 connections=${3:-16}
 mode=${4:-relay}
+rounds=${5:-3}
 work=$(mktemp -d)
 server_pid=""
 nginx_pid=""
@@ -54,26 +58,63 @@ nginx -p "$work" -c "$work/nginx.conf" &
 nginx_pid=$!
 for _ in $(seq 50); do curl -sf "http://127.0.0.1:$nginx_port/small.html" > /dev/null && break; sleep 0.1; done
 
-rate() {  # URL -> requests/s
-  wrk -t2 -c"$connections" -d"${seconds}s" "$1" | awk '/^Requests\/sec:/{print $2}'
+# CPU time (user + system, clock ticks) of a process and its children.
+cpu_ticks() {
+  local total=0 p
+  for p in "$1" $(pgrep -P "$1"); do
+    [ -r "/proc/$p/stat" ] || continue
+    total=$((total + $(awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$p/stat")))
+  done
+  echo "$total"
+}
+rate() {  # URL PID -> "requests/s cpu_us_per_request"
+  local before after
+  before=$(cpu_ticks "$2")
+  wrk -t2 -c"$connections" -d"${seconds}s" "$1" > "$work/wrk.out"
+  after=$(cpu_ticks "$2")
+  awk -v ticks="$((after - before))" -v hz="$(getconf CLK_TCK)" '
+    / requests in /{n=$1} /^Requests\/sec:/{r=$2}
+    END{printf "%s %.1f\n", r, (n > 0 ? ticks / hz * 1e6 / n : 0)}' "$work/wrk.out"
 }
 check() {  # URL: must answer 200 before it is measured
   curl -sf -o /dev/null "$1" || { echo "no answer from $1" >&2; exit 1; }
 }
-for u in /getvolume /consolestatus.xml "/playlist.xml?id=x"; do check "http://127.0.0.1:$api_port$u"; done
+for u in /getvolume /consolestatus.xml "/playlist.xml?id=x" /playlist.xml; do check "http://127.0.0.1:$api_port$u"; done
+# The full list as it is served from now on (its dirty flag is down after the
+# first answer), for nginx to serve the same bytes.
+curl -sf -o "$work/www/playlist.xml" "http://127.0.0.1:$api_port/playlist.xml"
+playlist_bytes=$(wc -c < "$work/www/playlist.xml")
 
-nginx_rate=$(rate "http://127.0.0.1:$nginx_port/small.html")
-volume_rate=$(rate "http://127.0.0.1:$api_port/getvolume")
-console_rate=$(rate "http://127.0.0.1:$api_port/consolestatus.xml")
-playlist_rate=$(rate "http://127.0.0.1:$api_port/playlist.xml?id=x")
-full_rate=$(rate "http://127.0.0.1:$api_port/playlist.xml")
-playlist_bytes=$(curl -s "http://127.0.0.1:$api_port/playlist.xml" | wc -c)
+median() { python3 -c 'import sys, statistics; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
+declare -A rps cpu
+cases=("nginx small file|$nginx_port|/small.html|$nginx_pid"
+       "nginx playlist.xml copy|$nginx_port|/playlist.xml|$nginx_pid"
+       "/getvolume|$api_port|/getvolume|$server_pid"
+       "/consolestatus.xml|$api_port|/consolestatus.xml|$server_pid"
+       "/playlist.xml?id=x|$api_port|/playlist.xml?id=x|$server_pid"
+       "/playlist.xml|$api_port|/playlist.xml|$server_pid")
+for _ in $(seq 1 "$rounds"); do
+  for c in "${cases[@]}"; do
+    IFS='|' read -r label port path pid <<< "$c"
+    read -r r u <<< "$(rate "http://127.0.0.1:$port$path" "$pid")"
+    rps[$label]+="$r "; cpu[$label]+="$u "
+  done
+done
+m() { median ${rps[$1]}; }
+c() { median ${cpu[$1]}; }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.1f%%", 100*a/b}'; }
-echo "keep-alive, wrk -t2 -c$connections -d${seconds}s, $(nproc) cores, gateway: $mode"
-printf '%-28s %10s req/s\n' "nginx small file" "$nginx_rate"
-printf '%-28s %10s req/s  %s of nginx (target >= 40%%)\n' "/getvolume" "$volume_rate" "$(ratio "$volume_rate" "$nginx_rate")"
-printf '%-28s %10s req/s  %s of nginx (target >= 25%%)\n' "/consolestatus.xml" "$console_rate" "$(ratio "$console_rate" "$nginx_rate")"
-printf '%-28s %10s req/s  %s of nginx (1,000 entries; full list %s bytes)\n' "/playlist.xml?id=x" "$playlist_rate" \
-  "$(ratio "$playlist_rate" "$nginx_rate")" "$playlist_bytes"
-printf '%-28s %10s req/s  (the full list every time)\n' "/playlist.xml" "$full_rate"
+nginx_rate=$(m "nginx small file")
+copy_rate=$(m "nginx playlist.xml copy")
+echo "keep-alive, wrk -t2 -c$connections -d${seconds}s, median of $rounds rounds, $(nproc) cores, gateway: $mode"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req\n' "nginx small file" "$nginx_rate" "$(c "nginx small file")"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  (%s bytes)\n' "nginx playlist.xml copy" "$copy_rate" \
+  "$(c "nginx playlist.xml copy")" "$playlist_bytes"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx (target >= 70%%)\n' "/getvolume" "$(m /getvolume)" \
+  "$(c /getvolume)" "$(ratio "$(m /getvolume)" "$nginx_rate")"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx (target >= 55%%)\n' "/consolestatus.xml" \
+  "$(m /consolestatus.xml)" "$(c /consolestatus.xml)" "$(ratio "$(m /consolestatus.xml)" "$nginx_rate")"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx (1,000 entries, not sent: id known)\n' "/playlist.xml?id=x" \
+  "$(m "/playlist.xml?id=x")" "$(c "/playlist.xml?id=x")" "$(ratio "$(m "/playlist.xml?id=x")" "$nginx_rate")"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx serving the same %s bytes (target >= 90%%)\n' "/playlist.xml" \
+  "$(m /playlist.xml)" "$(c /playlist.xml)" "$(ratio "$(m /playlist.xml)" "$copy_rate")" "$playlist_bytes"

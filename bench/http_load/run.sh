@@ -8,7 +8,8 @@
 # into a temporary folder with a gen_lyrebox.ini beside it that sets a free
 # port; nothing outside that folder is touched. Prints requests/s and p50/p99
 # latency for keep-alive GET /info with 16 and 64 connections and for a new
-# connection per request, the ratio to nginx, RSS per idle connection, and
+# connection per request, the ratio to nginx, each server's CPU time per request
+# (user + system, from /proc), RSS per idle connection, and
 # the latency of a new request while 2,000 idle connections are held.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -71,44 +72,62 @@ http {
 }
 CONF
 taskset -c 0 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
-pids+=($!)
+nginx=$!
+pids+=("$nginx")
 wait_port "$nginx_port"
 
 echo "body size: $(wc -c < "$work/nginx/html/info") bytes; $seconds s per run, median of $rounds rounds; server on core 0, wrk on core 1"
-# run NAME URL CONNECTIONS [wrk options] -> "rps p50 p99" (latencies in ms)
+# CPU time (user + system, clock ticks) of the processes given and their
+# children (nginx's workers), from /proc.
+cpu_ticks() {
+  local total=0 p
+  for p in "$@" $(for q in "$@"; do pgrep -P "$q"; done); do
+    [ -r "/proc/$p/stat" ] || continue
+    total=$((total + $(awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$p/stat")))
+  done
+  echo "$total"
+}
+# measure URL CONNECTIONS PID [wrk options] -> "rps p50 p99 cpu_us_per_request" (latencies in ms)
 measure() {
-  local url=$1 conns=$2; shift 2
+  local url=$1 conns=$2 pid=$3; shift 3
+  local before after
+  before=$(cpu_ticks "$pid")
   taskset -c 1 wrk -t1 -c"$conns" -d"${seconds}s" --latency "$@" "$url" > "$work/wrk.out"
-  python3 - "$work/wrk.out" <<'PY'
+  after=$(cpu_ticks "$pid")
+  python3 - "$work/wrk.out" "$((after - before))" "$(getconf CLK_TCK)" <<'PY'
 import re, sys
 text = open(sys.argv[1]).read()
 def ms(v, unit):
     return float(v) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
 rps = float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
+total = int(re.search(r"(\d+) requests in", text).group(1))
+cpu_us = int(sys.argv[2]) / int(sys.argv[3]) * 1e6 / max(total, 1)
 p = {m.group(1): ms(m.group(2), m.group(3)) for m in re.finditer(r"^\s+(50|99)%\s+([\d.]+)(us|ms|s)\s*$", text, re.M)}
 errors = re.search(r"Socket errors:.*|Non-2xx.*", text)
-print(f"{rps:.0f} {p.get('50', -1):.3f} {p.get('99', -1):.3f}" + (f" ({errors.group(0).strip()})" if errors else ""))
+print(f"{rps:.0f} {p.get('50', -1):.3f} {p.get('99', -1):.3f} {cpu_us:.1f}" + (f" ({errors.group(0).strip()})" if errors else ""))
 PY
 }
 
 median() { python3 -c 'import sys, statistics; print(f"{statistics.median(float(x) for x in sys.argv[1:]):.3f}")' "$@"; }
 
-printf '%-26s %12s %9s %9s %12s %9s %9s %7s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio
+printf '%-26s %12s %9s %9s %12s %9s %9s %7s %13s %11s\n' case lyrebox_rps p50_ms p99_ms nginx_rps p50_ms p99_ms ratio \
+  lyrebox_cpu_us nginx_cpu_us
 for job in "keep-alive 16:16" "keep-alive 64:64" "new connection each 16:16:close"; do
   name=${job%%:*}; rest=${job#*:}; conns=${rest%%:*}; mode=${rest#*:}
   opts=()
   [ "$mode" = close ] && opts=(-H "Connection: close")
-  o_rps=(); o50=(); o99=(); b_rps=(); b50=(); b99=()
+  o_rps=(); o50=(); o99=(); b_rps=(); b50=(); b99=(); ocpu=(); bcpu=()
   for _ in $(seq 1 "$rounds"); do
-    read -r r p50 p99 _ <<< "$(measure "http://127.0.0.1:$port/info" "$conns" "${opts[@]}")"
-    o_rps+=("$r"); o50+=("$p50"); o99+=("$p99")
-    read -r r p50 p99 _ <<< "$(measure "http://127.0.0.1:$nginx_port/info" "$conns" "${opts[@]}")"
-    b_rps+=("$r"); b50+=("$p50"); b99+=("$p99")
+    read -r r p50 p99 cpu _ <<< "$(measure "http://127.0.0.1:$port/info" "$conns" "$player" "${opts[@]}")"
+    o_rps+=("$r"); o50+=("$p50"); o99+=("$p99"); ocpu+=("$cpu")
+    read -r r p50 p99 cpu _ <<< "$(measure "http://127.0.0.1:$nginx_port/info" "$conns" "$nginx" "${opts[@]}")"
+    b_rps+=("$r"); b50+=("$p50"); b99+=("$p99"); bcpu+=("$cpu")
   done
   ours=$(median "${o_rps[@]}"); base=$(median "${b_rps[@]}")
   ratio=$(python3 -c "print(f'{$ours/$base:.2f}')")
-  printf '%-26s %12.0f %9s %9s %12.0f %9s %9s %7s\n' "$name" "$ours" "$(median "${o50[@]}")" "$(median "${o99[@]}")" \
-    "$base" "$(median "${b50[@]}")" "$(median "${b99[@]}")" "$ratio"
+  printf '%-26s %12.0f %9s %9s %12.0f %9s %9s %7s %13s %11s\n' "$name" "$ours" "$(median "${o50[@]}")" \
+    "$(median "${o99[@]}")" "$base" "$(median "${b50[@]}")" "$(median "${b99[@]}")" "$ratio" "$(median "${ocpu[@]}")" \
+    "$(median "${bcpu[@]}")"
 done
 
 echo

@@ -77,6 +77,37 @@ TEST(PlaylistDocument, ListsEveryTrackInFiveLines) {
               "</playlist>\n");
 }
 
+TEST(PlaylistDocument, LongListKeepsEveryTextExactAtItsEdges) {
+    // Texts that begin or end on part of an end marker, markers back to back,
+    // bytes that are not text; the list is long enough for indexes of three
+    // digits and more split markers than the writer reserves room for.
+    const std::pair<std::string, std::string> texts[] = {
+        {"]]>", "]]]]><![CDATA[>"},
+        {"]]>]]>", "]]]]><![CDATA[>]]]]><![CDATA[>"},
+        {"x]]", "x]]"},
+        {"]>", "]>"},
+        {"]]]]>>", "]]]]]]><![CDATA[>>"},
+        {"", ""},
+        {std::string("\x01\x00", 2), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xC3\xA9]]", "\xC3\xA9]]"},
+        {"\xC3]]>", "\xEF\xBF\xBD]]]]><![CDATA[>"},
+        {"tab\tLF\nCR\r", "tab\tLF\nCR\r"},
+        {"&<>\"'", "&<>\"'"},
+    };
+    std::vector<PlaylistEntry> tracks;
+    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<playlist playing=\"107\" dirty=\"0\">\n";
+    for (std::size_t i = 0; i < 130; ++i) {
+        const auto& title = texts[i % std::size(texts)];
+        const auto& file = texts[(i * 7 + 3) % std::size(texts)];
+        tracks.push_back({std::string(file.first) + std::string(48, ']') + ">", title.first, 0});
+        expected += "<track>\n<index>" + std::to_string(i) + "</index>\n<title><![CDATA[" + title.second +
+                    "]]></title>\n<filename><![CDATA[" + file.second + std::string(46, ']') +
+                    "]]]]><![CDATA[>]]></filename>\n</track>\n";
+    }
+    expected += "</playlist>\n";
+    EXPECT_EQ(writePlaylistDocument(107, false, tracks), expected);
+}
+
 TEST(PlaylistDocument, WithoutTracksHasOnlyTheOpeningAndClosingLines) {
     EXPECT_EQ(writePlaylistDocument(-1, false, {}),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n"

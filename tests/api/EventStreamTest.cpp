@@ -255,6 +255,39 @@ TEST_P(EventStreamTest, AClientThatSpeaksEndsItsStream) {
     EXPECT_TRUE(eventually([&] { return hub().listenerCount() == 0; }));
 }
 
+TEST_P(EventStreamTest, AThreadThatServedAStreamServesItsNextConnectionAlone) {
+    // Another stream keeps the sampler writing while a stream's thread (and
+    // perhaps its descriptor number) goes on to a plain keep-alive client.
+    EventClient watcher(port());
+    ASSERT_FALSE(watcher.nextEvent("status").empty());
+    {
+        EventClient ended(port());
+        ASSERT_FALSE(ended.nextEvent("status").empty());
+        ended.send("GET /getvolume HTTP/1.1\r\n\r\n");
+        ASSERT_TRUE(ended.ended());
+    }
+    ASSERT_TRUE(eventually([&] { return hub().listenerCount() == 1; }));
+    platform::Socket socket = platform::Socket::connectTcp("127.0.0.1", port(), 10s);
+    socket.setRecvTimeout(30s);
+    for (int level : {11, 22, 33}) {
+        const std::string request =
+            "GET /setvolume?level=" + std::to_string(level) + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+        socket.sendAll(request.data(), request.size());
+        const auto answer = test::readRawResponse(socket);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.body, "1");
+        EXPECT_NE(watcher.nextEvent("status").find("\"volume\":" + std::to_string(level)), std::string::npos);
+    }
+    const std::string last = "GET /getvolume HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+    socket.sendAll(last.data(), last.size());
+    std::string rest;
+    char chunk[4096];
+    for (long n; (n = socket.recvSome(chunk, sizeof chunk)) > 0;) rest.append(chunk, static_cast<std::size_t>(n));
+    EXPECT_EQ(rest.find("HTTP/1.1 200 OK\r\n"), 0u) << rest;
+    EXPECT_EQ(rest.find("event:"), std::string::npos) << rest;
+    EXPECT_EQ(rest.substr(rest.size() - 4), "\r\n33") << rest;
+}
+
 TEST_P(EventStreamTest, QuitClosesOpenStreamsAtOnce) {
     std::vector<std::unique_ptr<EventClient>> clients;
     for (int i = 0; i < 4; ++i) {

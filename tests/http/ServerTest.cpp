@@ -15,7 +15,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace lyrebox {
@@ -326,6 +328,125 @@ TEST_F(ServerTest, EmptyCredentialsAcceptOnlyAColon) {
     auto s = connect();
     EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\nAuthorization: Basic Og==\r\n\r\n").status, 200);
     EXPECT_EQ(ask(s, "GET /x HTTP/1.1\r\nAuthorization: Basic \r\n\r\n").status, 401);
+}
+
+// Connection threads that finish park and take the next accepted connection.
+class ThreadReuseTest : public ServerTest {
+protected:
+    // Polls a count the server changes on its own threads; fails the test
+    // instead of hanging it.
+    template <typename Get>
+    static bool reaches(Get get, std::size_t wanted) {
+        for (int i = 0; i < 20000; ++i) {
+            if (get() == wanted) return true;
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    }
+    bool parkedReaches(std::size_t wanted) {
+        return reaches([this] { return server_->parkedThreadCount(); }, wanted);
+    }
+};
+
+TEST_F(ThreadReuseTest, SequentialConnectionsAreServedByOneThread) {
+    startServer();
+    for (int i = 0; i < 100; ++i) {
+        auto s = connect();
+        const Answer a = ask(s, "GET /n" + std::to_string(i) + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+        ASSERT_EQ(a.body, "routed:n" + std::to_string(i));
+        ASSERT_TRUE(test::peerClosed(s));
+        ASSERT_TRUE(parkedReaches(1));
+    }
+    EXPECT_EQ(server_->threadsStarted(), 1u);
+    EXPECT_EQ(server_->connectionCount(), 0u);
+}
+
+TEST_F(ThreadReuseTest, ReusedThreadServesTheNextClientAfresh) {
+    server_->setDispatcher([](HttpRequest& request, const std::string& name, ParamMap params, HttpResponse& response) {
+        std::string text = "routed:" + name + " from " + platform::ipv4ToText(request.peer());
+        for (const auto& [key, value] : params) text += " " + key + "=" + value;
+        response.setBody(text);
+        response.send();
+    });
+    startServer();
+    {
+        // Pipelined bytes after the closing request stay with this client.
+        auto first = connect("127.0.0.2");
+        const Answer a = ask(first, "GET /a?x=1 HTTP/1.1\r\nConnection: close\r\n\r\nGET /leftover HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(a.body, "routed:a from 127.0.0.2 x=1");
+        EXPECT_TRUE(test::peerClosed(first));
+    }
+    ASSERT_TRUE(parkedReaches(1));
+    auto second = connect("127.0.0.3");
+    std::string carry;
+    sendText(second, "GET /b HTTP/1.1\r\n\r\n");
+    Answer b = test::readAnswer(second, carry);
+    EXPECT_EQ(b.body, "routed:b from 127.0.0.3");
+    EXPECT_TRUE(carry.empty());
+    EXPECT_EQ(server_->parkedThreadCount(), 0u);
+    EXPECT_EQ(server_->connectionCount(), 1u);
+    sendText(second, "GET /c HTTP/1.1\r\n\r\n");  // still keep-alive, on the same thread
+    EXPECT_EQ(test::readAnswer(second, carry).body, "routed:c from 127.0.0.3");
+    EXPECT_EQ(server_->threadsStarted(), 1u);
+}
+
+TEST_F(ThreadReuseTest, ParkedThreadsAreBoundedAndCapsCountServedConnections) {
+    startServer();
+    {
+        std::vector<platform::Socket> open;
+        for (std::size_t i = 0; i < http::kMaxParkedThreads + 8; ++i) {
+            open.push_back(connect());
+            ASSERT_EQ(ask(open.back(), "GET /x HTTP/1.1\r\n\r\n").status, 200);
+        }
+    }
+    ASSERT_TRUE(parkedReaches(http::kMaxParkedThreads));
+    ASSERT_TRUE(reaches([this] { return server_->connectionCount(); }, 0));
+    // The per-address cap holds whether a connection gets a parked thread or a new one.
+    std::vector<platform::Socket> held;
+    for (std::size_t i = 0; i < http::kMaxConnectionsPerAddress; ++i) {
+        held.push_back(connect("127.0.0.4"));
+        ASSERT_EQ(ask(held.back(), "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    }
+    EXPECT_EQ(server_->parkedThreadCount(), 0u);
+    auto refused = connect("127.0.0.4");
+    sendText(refused, "GET /x HTTP/1.1\r\n\r\n");
+    EXPECT_FALSE(readAnswer(refused).complete);
+    EXPECT_EQ(server_->connectionCount(), http::kMaxConnectionsPerAddress);
+    EXPECT_EQ(server_->threadsStarted(), http::kMaxConnectionsPerAddress + 8);
+}
+
+TEST_F(ThreadReuseTest, QuitJoinsParkedThreadsAtOnce) {
+    startServer();
+    {
+        std::vector<platform::Socket> open;
+        for (int i = 0; i < 8; ++i) {
+            open.push_back(connect());
+            ASSERT_EQ(ask(open.back(), "GET /x HTTP/1.1\r\n\r\n").status, 200);
+        }
+    }
+    ASSERT_TRUE(parkedReaches(8));
+    auto busy = connect();
+    ASSERT_EQ(ask(busy, "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    // A parked thread left to its time-out would hold the quit that long.
+    const auto start = std::chrono::steady_clock::now();
+    server_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, http::kParkedThreadWait);
+    EXPECT_TRUE(test::peerClosed(busy));
+}
+
+TEST_F(ThreadReuseTest, StoppedListenerLetsParkedThreadsEndAndRestartServes) {
+    startServer();
+    {
+        auto s = connect();
+        ASSERT_EQ(ask(s, "GET /x HTTP/1.1\r\n\r\n").status, 200);
+    }
+    ASSERT_TRUE(parkedReaches(1));
+    server_->signalStop();
+    server_->join();
+    EXPECT_TRUE(parkedReaches(0));
+    startServer();
+    auto s = connect();
+    EXPECT_EQ(ask(s, "GET /again HTTP/1.1\r\n\r\n").body, "routed:again");
 }
 
 }  // namespace

@@ -50,6 +50,33 @@ TEST(Socket, SendAllDeliversLargeBuffersWhole) {
     EXPECT_EQ(got.size(), big.size());
 }
 
+TEST(Socket, TwoPieceSendDeliversBothInOrderAcrossShortWrites) {
+    // Pieces larger than the socket's buffer make every send stop part way,
+    // in the first piece, at the seam and in the second.
+    struct Case {
+        std::size_t first, second;
+    } cases[] = {{5, 3 << 20}, {(1 << 20) + 7, (2 << 20) + 3}, {3 << 20, 0}, {0, 11}};
+    for (const auto& c : cases) {
+        auto [a, b] = test::socketPair();
+        std::string first(c.first, 'h'), second;
+        for (std::size_t i = 0; i < c.second; ++i) second.push_back(static_cast<char>('a' + i % 26));
+        std::string got;
+        std::thread reader([&, &b = b] {
+            char buf[65536];
+            long n;
+            while ((n = b.recvSome(buf, sizeof buf)) > 0) got.append(buf, static_cast<std::size_t>(n));
+        });
+        EXPECT_EQ(a.sendAll(first.data(), first.size(), second.data(), second.size()), c.first + c.second);
+        a.close();
+        reader.join();
+        EXPECT_TRUE(got == first + second) << c.first << "+" << c.second;
+    }
+    auto [a, b] = test::socketPair();
+    b.close();
+    std::string big(1 << 20, 'x');
+    EXPECT_LT(a.sendAll("head", 4, big.data(), big.size()), big.size() + 4);
+}
+
 TEST(Socket, SendFileSendsTheRange) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
+
 namespace lyrebox {
 namespace {
 
@@ -21,6 +24,29 @@ TEST(LibraryText, PercentEncodeKeepsOnlyLettersAndDigits) {
     EXPECT_EQ(percentEncode("caf\xE9"), "caf%e9");
     EXPECT_EQ(percentEncode(std::string_view("\n\0", 2)), "%0a%00");
     EXPECT_EQ(percentEncode("\xFF"), "%ff");
+}
+
+TEST(LibraryText, PercentEncodeOfLongTextsAcrossItsChunks) {
+    // Every byte value, in texts longer than the encoder's chunk, so a byte
+    // that needs three characters falls on each seam.
+    for (std::size_t length : {255u, 256u, 257u, 1000u}) {
+        std::string text, expected;
+        for (std::size_t i = 0; i < length; ++i) {
+            const auto byte = static_cast<unsigned char>((i * 37) % 256);
+            text.push_back(static_cast<char>(byte));
+            const bool plain = std::isalnum(byte) && byte < 0x80;
+            char encoded[4];
+            std::snprintf(encoded, sizeof encoded, "%%%02x", byte);
+            expected += plain ? std::string(1, static_cast<char>(byte)) : std::string(encoded);
+        }
+        EXPECT_EQ(percentEncode(text), expected) << length;
+        std::string appended = "x";
+        appendPercentEncoded(appended, text);
+        EXPECT_EQ(appended, "x" + expected);
+    }
+    std::string lowered;
+    appendPercentEncoded(lowered, "MP3.Flac-Z", true);
+    EXPECT_EQ(lowered, "mp3%2eflac%2dz");
 }
 
 TEST(LibraryText, ListableItems) {
