@@ -273,7 +273,7 @@ TEST_P(EventStreamTest, AThreadThatServedAStreamServesItsNextConnectionAlone) {
         const std::string request =
             "GET /setvolume?level=" + std::to_string(level) + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
         socket.sendAll(request.data(), request.size());
-        const auto answer = test::readRawResponse(socket);
+        const auto answer = test::readAnswer(socket);
         EXPECT_EQ(answer.status, 200);
         EXPECT_EQ(answer.body, "1");
         EXPECT_NE(watcher.nextEvent("status").find("\"volume\":" + std::to_string(level)), std::string::npos);
