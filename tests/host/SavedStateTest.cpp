@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace lyrebox {
@@ -234,7 +235,10 @@ TEST_F(StateKeeperTest, SavesAfterAChangeAndAtTheEnd) {
         player_->enqueue(files_[0], "first", 4);
         player_->enqueue(files_[1], "second", 4);
         // The save follows the change on the loop, after a short delay.
-        for (int i = 0; i < 500 && !std::filesystem::exists(path); ++i)
+        // processOnce may return early (each message ends a wait), so the
+        // wait is bounded by time, not by a count of calls.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < deadline)
             platform::MessageLoop::current().processOnce(20ms);
         SavedState early;
         ASSERT_EQ(loadStateFile(path, early), LoadResult::Loaded);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace lyrebox {
@@ -136,14 +137,20 @@ TEST(Credentials, PairChangesAreSeenWhole) {
     access.setCredentials("a", "1");
     const std::string mixed1 = base64Encode("a:2"), mixed2 = base64Encode("b:1");
     std::atomic<bool> done{false};
+    std::atomic<int> checks{0};
     std::thread writer([&] {
-        for (int i = 0; i < 20000; ++i) access.setCredentials(i % 2 ? "a" : "b", i % 2 ? "1" : "2");
+        // Switches until the checking thread has had its turns too: on a busy
+        // machine it may not get the processor before a fixed count is done.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int i = 0; (i < 20000 || checks.load() < 1000) && std::chrono::steady_clock::now() < limit; ++i)
+            access.setCredentials(i % 2 ? "a" : "b", i % 2 ? "1" : "2");
         done = true;
     });
     int mixtures = 0, accepted = 0;
     while (!done) {
         if (access.checkCredentials(mixed1) || access.checkCredentials(mixed2)) ++mixtures;
         if (access.checkCredentials(base64Encode("a:1")) || access.checkCredentials(base64Encode("b:2"))) ++accepted;
+        ++checks;
     }
     writer.join();
     EXPECT_EQ(mixtures, 0);
