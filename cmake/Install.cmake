@@ -2,11 +2,12 @@
 #
 #   cmake --install build --prefix PREFIX   PREFIX/bin/lyrebox-player
 #                                           PREFIX/lib/lyrebox/liblyrebox-platform.so
+#                                           PREFIX/lib/lyrebox/liblyrebox-dialogkit.so
 #                                           PREFIX/lib/lyrebox/plugins/gen_lyrebox.so
 #                                           PREFIX/lib/systemd/user/lyrebox.service
 #   scripts/package.sh                      lyrebox_VERSION_amd64.deb (prefix /usr)
 #
-# The executable finds the platform library through its RPATH, the plugin
+# The executable finds the platform and dialog libraries through its RPATH, the plugin
 # finds it beside its own folder; the player gives each user a plugins folder
 # of their own that links to the installed plugin (host/PluginFolder.h).
 set(LYREBOX_INSTALL_LIBDIR lib/lyrebox)
@@ -16,9 +17,11 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set_target_properties(lyrebox-player PROPERTIES INSTALL_RPATH "$ORIGIN/../${LYREBOX_INSTALL_LIBDIR}")
 set_target_properties(gen_lyrebox PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+# The dialog toolkit lies beside the platform library it links.
+set_target_properties(lyrebox-dialogkit PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS lyrebox-player RUNTIME DESTINATION bin COMPONENT player)
-install(TARGETS lyrebox-platform LIBRARY DESTINATION ${LYREBOX_INSTALL_LIBDIR} NAMELINK_SKIP COMPONENT player)
+install(TARGETS lyrebox-platform lyrebox-dialogkit LIBRARY DESTINATION ${LYREBOX_INSTALL_LIBDIR} NAMELINK_SKIP COMPONENT player)
 install(TARGETS gen_lyrebox LIBRARY DESTINATION ${LYREBOX_INSTALL_LIBDIR}/plugins COMPONENT player)
 
 # The systemd user unit, naming the executable where it is installed (the

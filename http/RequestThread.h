@@ -10,7 +10,7 @@
 // server's lock; that lock also guards handedOver_ and wake_'s waits.
 #pragma once
 
-#include "http/Thread.h"
+#include "platform/Thread.h"
 #include "platform/Socket.h"
 
 #include <chrono>
@@ -24,7 +24,7 @@ class Server;
 class HttpRequest;
 class HttpResponse;
 
-class RequestThread : public Thread {
+class RequestThread : public platform::Thread {
 public:
     RequestThread(platform::Socket socket, Server& server, std::uint32_t peer);
     ~RequestThread() override;

@@ -16,7 +16,7 @@
 #include "http/HttpParse.h"
 #include "http/LoginThrottle.h"
 #include "http/RequestSite.h"
-#include "http/Thread.h"
+#include "platform/Thread.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
 
@@ -40,7 +40,7 @@ class RequestThread;
 using Dispatcher = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
                                       HttpResponse& response)>;
 
-class Server : public Thread {
+class Server : public platform::Thread {
 public:
     // address in network byte order (0 = any); port 0 picks a free one.
     Server(std::uint32_t address, std::uint16_t port);

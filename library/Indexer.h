@@ -8,7 +8,7 @@
 // running pass to stop (it then keeps the previous index) and waits for it.
 #pragma once
 
-#include "http/Thread.h"
+#include "platform/Thread.h"
 #include "library/IndexPass.h"
 #include "library/IndexStore.h"
 #include "library/analysis/FilenameAnalyzer.h"
@@ -39,7 +39,7 @@ struct IndexerState {
 // "Indexing... N items", "N items indexed in T s", or why the last pass failed.
 std::string describeIndexerState(const IndexerState& state);
 
-class Indexer : public Thread {
+class Indexer : public platform::Thread {
 public:
     Indexer(std::set<std::string> extensions, std::vector<std::string> dirs, std::string indexPath);
     ~Indexer() override;

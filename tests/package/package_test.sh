@@ -24,7 +24,7 @@ for needed in libgstreamer1.0-0 libtag1v5 libncursesw6 libglib2.0-0 gstreamer1.0
   grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 dpkg-deb -c "$deb" > "$work/contents"
-for path in ./usr/bin/lyrebox-player ./usr/lib/lyrebox/liblyrebox-platform.so \
+for path in ./usr/bin/lyrebox-player ./usr/lib/lyrebox/liblyrebox-platform.so ./usr/lib/lyrebox/liblyrebox-dialogkit.so \
             ./usr/lib/lyrebox/plugins/gen_lyrebox.so ./usr/lib/systemd/user/lyrebox.service; do
   grep -q " $path\$" "$work/contents" || fail "package lacks $path"
 done

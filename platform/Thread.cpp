@@ -1,6 +1,6 @@
-#include "http/Thread.h"
+#include "platform/Thread.h"
 
-namespace lyrebox {
+namespace platform {
 
 Thread::Thread(std::size_t stackSize) : stackSize_(stackSize) {}
 
@@ -12,7 +12,7 @@ bool Thread::start() {
 }
 
 bool Thread::waitStarted() {
-    platform::waitAny({&started_, &thread_.ended()});
+    waitAny({&started_, &thread_.ended()});
     return started_.isSet();
 }
 
@@ -37,4 +37,4 @@ void Thread::body() {
     stopped_.set();
 }
 
-}  // namespace lyrebox
+}  // namespace platform

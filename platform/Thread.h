@@ -12,7 +12,7 @@
 #include <atomic>
 #include <cstddef>
 
-namespace lyrebox {
+namespace platform {
 
 class Thread {
 public:
@@ -24,7 +24,7 @@ public:
     bool start();
     bool isRunning() const { return running_.load(); }
     // Set whenever the body does not run.
-    const platform::Event& stoppedEvent() const { return stopped_; }
+    const Event& stoppedEvent() const { return stopped_; }
     // Waits until the body runs or the run has already ended (a failed start
     // never hangs); true if it is running.
     bool waitStarted();
@@ -42,11 +42,11 @@ protected:
 private:
     void body();
 
-    platform::SystemThread thread_;
-    platform::Event started_{false};
-    platform::Event stopped_{true};
+    SystemThread thread_;
+    Event started_{false};
+    Event stopped_{true};
     std::atomic<bool> running_{false};
     std::size_t stackSize_;
 };
 
-}  // namespace lyrebox
+}  // namespace platform
