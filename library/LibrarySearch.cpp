@@ -11,21 +11,23 @@
 
 namespace lyrebox {
 
-// Created with the library and destroyed with it: the searcher first, then the
-// indexer, whose destructor waits for a running pass.
-// The auto indexer goes first, so that it starts no pass meanwhile.
+// Created with the library and destroyed with it in the reverse order: the
+// auto indexer first, so that it starts no pass meanwhile; then the indexer,
+// whose destructor stops a running pass and joins its thread; the searcher
+// last, so that closing the index it keeps open follows every use of CLucene
+// by the indexer thread (they share CLucene's directory objects).
 class LibraryIndex {
 public:
-    LibraryIndex(const std::vector<std::string>& dirs, std::string indexPath)
-        : indexer(playableExtensions(), dirs, std::move(indexPath)),
-          searcher(indexer.indexPath()),
+    LibraryIndex(const std::vector<std::string>& dirs, const std::string& indexPath)
+        : searcher(indexPath),
+          indexer(playableExtensions(), dirs, indexPath),
           automatic(indexer, indexer.indexPath()),
           dirs(dirs) {
         automatic.setRoots(dirs);
     }
 
-    Indexer indexer;
     LibrarySearcher searcher;
+    Indexer indexer;
     AutoIndexer automatic;
     std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
 };
@@ -34,7 +36,7 @@ MediaLibrary::MediaLibrary(Settings& settings) : MediaLibrary(settings, defaultI
 
 MediaLibrary::MediaLibrary(Settings& settings, std::string indexPath) : dirs_(&settings.sharedDirs()) {
     playableExtensions();
-    index_ = std::make_unique<LibraryIndex>(*settings.sharedDirs().snapshot(), std::move(indexPath));
+    index_ = std::make_unique<LibraryIndex>(*settings.sharedDirs().snapshot(), indexPath);
 }
 
 MediaLibrary::~MediaLibrary() = default;
