@@ -11,7 +11,7 @@
 #include "http/HttpResponse.h"
 #include "library/MediaLibrary.h"
 #include "platform/DecimalText.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <mutex>
 #include <string_view>

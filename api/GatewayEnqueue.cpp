@@ -4,7 +4,7 @@
 
 #include "http/HttpRequest.h"
 #include "library/MediaLibrary.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <algorithm>
 #include <mutex>

@@ -3,7 +3,7 @@
 #include "api/PlayerText.h"
 #include "platform/DecimalText.h"
 #include "platform/Window.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,6 @@
 #include "host/HostWindow.h"
 
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 #include "platform/Window.h"
 
 namespace lyrebox::host {

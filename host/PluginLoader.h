@@ -2,7 +2,7 @@
 // point, hand it the host window and its module handle, call init and quit.
 #pragma once
 
-#include "plugin/PluginRecord.h"
+#include "platform/player/PluginRecord.h"
 
 #include <memory>
 #include <string>

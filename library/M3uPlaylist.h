@@ -1,7 +1,7 @@
 // An extended M3U play list: filled by appending, written once. Single thread.
 #pragma once
 
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <cstddef>
 #include <string>

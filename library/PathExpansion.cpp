@@ -1,7 +1,7 @@
 // expandPath: a library path, search or URL flattened into playable items.
 #include "library/MediaLibrary.h"
 
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <algorithm>
 #include <set>

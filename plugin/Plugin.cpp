@@ -11,7 +11,7 @@
 #include "platform/Module.h"
 #include "platform/ServiceNotice.h"
 #include "platform/Window.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 
 namespace lyrebox {
 

@@ -5,7 +5,7 @@
 // reach the router through the server they are served by.
 #pragma once
 
-#include "plugin/PluginRecord.h"
+#include "platform/player/PluginRecord.h"
 
 #include <memory>
 #include <string>

@@ -1,5 +1,5 @@
 #include "host/player/Player.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include "platform/Window.h"
 

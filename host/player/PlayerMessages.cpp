@@ -2,7 +2,7 @@
 // commands and operations into calls of the model.
 #include "host/player/Player.h"
 
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 #include "platform/Window.h"
 
 #include <cstring>

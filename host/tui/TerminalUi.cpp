@@ -3,7 +3,7 @@
 #include "host/player/Player.h"
 #include "host/player/StartItems.h"
 #include "platform/dialog/CursesView.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 
 #include <curses.h>
 #include <fcntl.h>

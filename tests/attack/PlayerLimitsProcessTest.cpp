@@ -7,7 +7,7 @@
 #include "tests/library/TempTree.h"
 
 #include "library/LibraryText.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <future>
 #include <memory>

@@ -8,7 +8,7 @@
 
 #include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 namespace lyrebox::attack {
 namespace {

@@ -6,7 +6,7 @@
 #include "host/player/Player.h"
 #include "platform/MessageLoop.h"
 #include "platform/Window.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 
 #include <gtest/gtest.h>
 

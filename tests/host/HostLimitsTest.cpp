@@ -6,7 +6,7 @@
 #include "host/audio/ClockEngine.h"
 #include "host/audio/TagCache.h"
 #include "host/player/Player.h"
-#include "plugin/PlaylistLimits.h"
+#include "platform/player/PlaylistLimits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

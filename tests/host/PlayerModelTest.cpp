@@ -5,7 +5,7 @@
 #include "host/audio/ClockEngine.h"
 #include "host/player/Player.h"
 #include "platform/Window.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "platform/Types.h"
-#include "plugin/PlayerIpc.h"
+#include "platform/player/PlayerIpc.h"
 #include "tests/support/LoopThread.h"
 
 #include <functional>
