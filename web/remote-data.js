@@ -202,7 +202,9 @@ class LiveUpdates {
     this.statusTimer = null;
     this.playlistTimer = null;
     this.retryTimer = null;
-    this.statusPending = false;
+    this.statusRun = null;
+    this.statusAgain = false;
+    this.pushedStatuses = 0;
   }
 
   start() {
@@ -225,6 +227,7 @@ class LiveUpdates {
       this.onPlaylist(null);
     });
     source.addEventListener('status', (e) => {
+      this.pushedStatuses++;
       try {
         this.onStatus(Remote.normaliseStatus(JSON.parse(e.data)));
       } catch (err) {
@@ -266,15 +269,28 @@ class LiveUpdates {
     this.playlistTimer = null;
   }
 
-  async refreshStatus() {
-    if (this.statusPending) return;
-    this.statusPending = true;
-    try {
-      const status = await Remote.fetchStatus();
-      if (status) this.onStatus(status);
-    } finally {
-      this.statusPending = false;
+  // One fetch at a time; a refresh asked for meanwhile fetches once more
+  // (the promise settles after that one). An answer is dropped when the
+  // stream pushed a status while it was on its way: the answer may predate
+  // that status, and shown after it, it would stay until the player next
+  // changed. Dropping it loses nothing, since the stream sends every change
+  // that follows what it pushed.
+  refreshStatus() {
+    if (this.statusRun) {
+      this.statusAgain = true;
+      return this.statusRun;
     }
+    this.statusRun = (async () => {
+      do {
+        this.statusAgain = false;
+        const pushed = this.pushedStatuses;
+        const status = await Remote.fetchStatus();
+        if (status && pushed === this.pushedStatuses) this.onStatus(status);
+      } while (this.statusAgain);
+    })().finally(() => {
+      this.statusRun = null;
+    });
+    return this.statusRun;
   }
 }
 

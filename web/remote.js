@@ -343,9 +343,8 @@ class App {
     this.refreshPlaylist();
   }
 
-  async refreshStatus() {
-    const s = await Remote.fetchStatus();
-    if (s) this.onStatus(s);
+  refreshStatus() {
+    return this.live.refreshStatus();
   }
 
   // One fetch at a time; a change announced meanwhile fetches once more.

@@ -51,8 +51,9 @@ describe('touch remote', () => {
     return contexts[size.name];
   }
 
-  // Opens the remote with the policy header added; records errors.
-  async function open(size, query = '') {
+  // Opens the remote with the policy header added; records errors. prepare
+  // (page) runs before the page loads, for routes of the test's own.
+  async function open(size, query = '', prepare = null) {
     const ctx = await context(size);
     const page = await ctx.newPage();
     page.errors = [];
@@ -66,6 +67,7 @@ describe('touch remote', () => {
       const response = await route.fetch();
       await route.fulfill({ response, headers: { ...response.headers(), 'content-security-policy': CSP } });
     });
+    if (prepare) await prepare(page);
     await page.goto(player.url + 'remote' + query);
     pages.push(page);
     return page;
@@ -464,6 +466,31 @@ describe('touch remote', () => {
     await waitFor(async () => (await position()) === 3, 'entry 3 plays');
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.dataset.role), 'next', 'Tab goes along the row');
+    await page.close();
+  });
+
+  it('keeps a pushed change when an older status answer arrives after it', async () => {
+    await setQueue();
+    await playAt(0);
+    await player.post('setvolume', { level: 40 });
+    // Status answers are taken from the player at once and handed to the page
+    // only when the test says so, as a slow network would.
+    const held = [];
+    let holding = true;
+    const page = await open(SIZES[0], '?poll=0', (p) => p.route(/\/status\.json(\?.*)?$/, async (route) => {
+      const response = await route.fetch();
+      if (holding) held.push(() => route.fulfill({ response }));
+      else await route.fulfill({ response });
+    }));
+    const volumeShown = async (level) => (await page.locator('#volume').getAttribute('aria-valuenow')) === level;
+    await waitFor(() => volumeShown('40'), 'the streamed volume');
+    await waitFor(() => held.length > 0, 'a held status answer');
+    await player.post('setvolume', { level: 120 });
+    await waitFor(() => volumeShown('120'), 'the streamed change');
+    holding = false;
+    for (const release of held.splice(0)) await release();
+    await waitFor(() => page.evaluate(() => !Remote.app.live.statusRun), 'the status fetches done');
+    assert.equal(await page.locator('#volume').getAttribute('aria-valuenow'), '120', 'the older answer is not shown');
     await page.close();
   });
 
