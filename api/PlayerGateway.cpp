@@ -6,6 +6,7 @@
 #include "platform/player/PlayerIpc.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <exception>
@@ -187,10 +188,13 @@ std::string PlayerGateway::getFileName(int index) { return copyText(ipc::kGetPla
 std::string PlayerGateway::getTitle(int index) { return copyText(ipc::kGetPlaylistTitle, index); }
 
 std::string PlayerGateway::extendedInfo(const std::string& fileName, const char* field) {
-    std::vector<char> buffer(kInfoBufferSize, '\0');
+    // Only the ends are cleared: a player that writes nothing leaves an empty
+    // text, and one that fills the whole buffer still leaves a terminated one.
+    std::array<char, kInfoBufferSize> buffer;
+    buffer.front() = '\0';
     ipc::ExtendedFileInfo record{fileName.c_str(), field, buffer.data(), buffer.size()};
     mainQuery(reinterpret_cast<WPARAM>(&record), ipc::kGetExtendedFileInfo);
-    buffer.back() = '\0';  // a player that fills the whole buffer still leaves a text
+    buffer.back() = '\0';
     return std::string(buffer.data());
 }
 
