@@ -166,6 +166,7 @@ Remote.fetchFolder = async (path, sortBy, sortDir) => {
     return {
       path: String(d.path ?? ''), root: Boolean(d.root), crumbs: d.crumbs || [], entries,
       total: Number.isFinite(d.total) ? d.total : null, cut: Boolean(d.cut), indexMissing: Boolean(d.indexMissing),
+      indexing: Boolean(d.indexing),
     };
   }
   if (answer.status !== 404) return null;
@@ -185,7 +186,9 @@ Remote.fetchFolder = async (path, sortBy, sortDir) => {
     name: decode(f.name).split('/').filter(Boolean).pop() || decode(f.name), path: f.path || '',
     folder: f.type === '%24DIR%24', size: null, mtime: null,
   }));
-  return { path: d.path, root: d.path === '', crumbs: [], entries, total: null, cut: false, indexMissing: false };
+  return {
+    path: d.path, root: d.path === '', crumbs: [], entries, total: null, cut: false, indexMissing: false, indexing: false,
+  };
 };
 
 // ---- Live updates ----------------------------------------------------------

@@ -5,6 +5,9 @@
 window.Remote = window.Remote || {};
 
 const SEARCH_DELAY_MS = 250;
+// While the server indexes, the listing is asked for again this often, so
+// the note goes and the results come once the pass is done.
+const INDEXING_RECHECK_MS = 3000;
 
 // "morning ev" -> "morning ev*": the word being typed matches as a prefix.
 // Quoted phrases, words with a wildcard already and the operators are left alone.
@@ -43,6 +46,7 @@ class Library {
     this.sortDir = Number(localStorage.getItem('lyrebox.remote.sortdir') || 0);
     this.loadSeq = 0;
     this.searchTimer = null;
+    this.recheckTimer = null;
     this.list = document.getElementById('library-list');
     this.crumbs = document.getElementById('crumbs');
     this.note = document.getElementById('library-note');
@@ -119,8 +123,11 @@ class Library {
     this.load(this.path);
   }
 
-  async load(path) {
+  // recheck: the same listing asked for again while the server indexes; it
+  // keeps the scroll position.
+  async load(path, recheck = false) {
     const seq = ++this.loadSeq;
+    clearTimeout(this.recheckTimer);
     this.list.setAttribute('aria-busy', 'true');
     const listing = await Remote.fetchFolder(path, this.sortBy, this.sortDir);
     if (seq !== this.loadSeq) return;  // a later request wins
@@ -130,7 +137,11 @@ class Library {
       return;
     }
     this.path = this.isSearchPath(path) ? path : listing.path;
+    const pane = this.list.closest('.pane');
+    const scrolled = pane.scrollTop;
     this.show(listing, this.isSearchPath(path));
+    if (recheck) pane.scrollTop = scrolled;
+    if (listing.indexing) this.recheckTimer = setTimeout(() => this.load(path, true), INDEXING_RECHECK_MS);
   }
 
   isSearchPath(path) {
@@ -141,15 +152,20 @@ class Library {
     this.list.replaceChildren(...listing.entries.map((e, i) => this.row(e, i)));
     this.entries = listing.entries;
     this.list.closest('.pane').scrollTop = 0;
-    if (search) {
+    let text;
+    if (search && listing.indexMissing) {
+      text = listing.indexing ? 'No results yet: the index is being built.' : 'The library has no search index yet.';
+    } else if (search) {
       const n = listing.total ?? listing.entries.length;
-      let text = n === 1 ? '1 result' : n + ' results';
+      text = n === 1 ? '1 result' : n + ' results';
       if (listing.cut) text += ` — only the first ${listing.entries.length} are shown; type more to narrow the search`;
-      if (listing.indexMissing) text = 'The library has no search index yet.';
-      this.note.textContent = text;
+      if (listing.indexing) text += ' (indexing...)';
     } else {
-      this.note.textContent = listing.entries.length ? '' : 'This folder has no music.';
+      text = listing.entries.length ? '' : 'This folder has no music.';
+      if (listing.indexing) text = text ? text + ' (indexing...)' : 'indexing...';
     }
+    // Set only when it changes: the note is a live region, read out anew.
+    if (this.note.textContent !== text) this.note.textContent = text;
     this.showCrumbs(listing, search);
   }
 

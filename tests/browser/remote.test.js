@@ -469,6 +469,31 @@ describe('touch remote', () => {
     await page.close();
   });
 
+  it('says the index is being built, and shows the results once the pass is done', async () => {
+    // The listings say what the server would say during the first pass.
+    let phase = 'missing';
+    const page = await open(SIZES[0], '', (p) => p.route(/\/browse\.json(\?.*)?$/, async (route) => {
+      const response = await route.fetch();
+      const body = await response.json();
+      if (phase === 'missing') {
+        Object.assign(body, { indexing: true, indexMissing: true });
+        if (body.search !== undefined) Object.assign(body, { entries: [], total: 0 });
+      }
+      await route.fulfill({ response, json: body });
+    }));
+    await showPane(page, 'library');
+    const note = () => page.locator('#library-note').textContent();
+    await waitFor(async () => (await note()) === 'indexing...', 'the folder with its note');
+    await page.locator('#search').pressSequentially('even', { delay: 40 });
+    await waitFor(async () => (await note()) === 'No results yet: the index is being built.', 'the search note');
+    assert.equal(await page.locator('#library-list > li').count(), 0);
+    phase = 'done';
+    // No touch: the page asks again by itself.
+    await waitFor(async () => (await note()) === '1 result', 'the results after the pass');
+    assert.deepEqual(await page.locator('#library-list .name').allTextContents(), ['03 Evening.mp3']);
+    await page.close();
+  });
+
   it('keeps a pushed change when an older status answer arrives after it', async () => {
     await setQueue();
     await playAt(0);
