@@ -35,7 +35,7 @@ void registerRemoteHandlers(RequestRouter& router) {
     });
     router.addHandler("playlist.json", Access::ReadOnly, [&router, &remote](HttpRequest&, const std::string&, ParamMap,
                                                           HttpResponse& response) {
-        sendJson(response, writePlaylistJson(readRemotePlaylist(router.gateway(), remote.revision)));
+        sendJson(response, writePlaylistJson(readRemotePlaylist(router.gateway(), remote.revision, remote.tracks)));
     });
     router.addHandler("events", Access::ReadOnly, [&remote](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
         serveEventStream(remote.events, response);

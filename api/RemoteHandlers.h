@@ -8,9 +8,11 @@
 
 #include "api/EventHub.h"
 #include "api/PlaylistRevision.h"
+#include "api/TrackListCache.h"
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace lyrebox {
@@ -24,6 +26,16 @@ struct RemoteState {
     // The revision that playlist.xml's served ids belong to; guarded by the
     // router's playlistLock.
     std::uint64_t servedIdsRevision = 1;
+    // The entries last read for playlist.xml and playlist.json.
+    TrackListCache tracks;
+    // The last playlist.xml written with entries, and what it was written
+    // from; guarded by the router's playlistLock.
+    struct {
+        TrackListCache::Tracks tracks;
+        int playing = 0;
+        bool dirty = false;
+        std::string text;
+    } playlistDocument;
     EventHub events;
 };
 

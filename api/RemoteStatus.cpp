@@ -2,6 +2,7 @@
 
 #include "api/JsonText.h"
 #include "api/PlaylistRevision.h"
+#include "api/TrackListCache.h"
 #include "api/RemoteLimits.h"
 
 #include <cstdlib>
@@ -28,19 +29,12 @@ RemoteStatus readRemoteStatus(PlayerGateway& gateway, PlaylistRevision& revision
     return status;
 }
 
-RemotePlaylist readRemotePlaylist(PlayerGateway& gateway, PlaylistRevision& revision) {
+RemotePlaylist readRemotePlaylist(PlayerGateway& gateway, PlaylistRevision& revision, TrackListCache& tracks) {
     RemotePlaylist playlist;
     gateway.runBatch([&] {
         playlist.revision = revision.observe(gateway);
         playlist.playing = gateway.getPlaylistPosition();
-        const int length = gateway.playlistLength();
-        playlist.entries.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
-        for (int i = 0; i < length; ++i) {
-            PlaylistEntry entry;
-            entry.title = gateway.getTitle(i);
-            entry.fileName = gateway.getFileName(i);
-            playlist.entries.push_back(std::move(entry));
-        }
+        playlist.entries = *tracks.read(gateway, playlist.revision, gateway.playlistLength());
     });
     return playlist;
 }

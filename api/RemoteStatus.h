@@ -13,6 +13,7 @@
 namespace lyrebox {
 
 class PlaylistRevision;
+class TrackListCache;
 
 struct RemoteStatus {
     ConsoleStatus console;
@@ -27,13 +28,14 @@ struct RemoteStatus {
 // play state, position, length and the play-list revision.
 RemoteStatus readRemoteStatus(PlayerGateway& gateway, PlaylistRevision& revision);
 
-// One batch: the revision, the position and every entry's title and file name.
+// One batch: the revision, the position and every entry's title and file name
+// (the entries read by tracks, or kept there).
 struct RemotePlaylist {
     std::uint64_t revision = 0;
     int playing = 0;
     std::vector<PlaylistEntry> entries;
 };
-RemotePlaylist readRemotePlaylist(PlayerGateway& gateway, PlaylistRevision& revision);
+RemotePlaylist readRemotePlaylist(PlayerGateway& gateway, PlaylistRevision& revision, TrackListCache& tracks);
 
 const char* playStateName(PlayerGateway::PlayState state);
 

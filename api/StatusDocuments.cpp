@@ -31,7 +31,7 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
 
     int playing = 0;
     bool dirty = false;
-    std::vector<PlaylistEntry> tracks;
+    TrackListCache::Tracks tracks;
     // One batch: with a long play list these are thousands of questions.
     gateway.runBatch([&] {
         const int length = gateway.playlistLength();
@@ -46,21 +46,26 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
             remote.servedIdsRevision = revision;
         }
         dirty = !served.contains(id);
-        if (dirty || id.empty()) {
-            tracks.reserve(length > 0 ? static_cast<std::size_t>(length) : 0);
-            for (int i = 0; i < length; ++i) {
-                PlaylistEntry entry;
-                entry.title = gateway.getTitle(i);
-                entry.fileName = gateway.getFileName(i);
-                tracks.push_back(std::move(entry));
-            }
-        }
+        if (dirty || id.empty()) tracks = remote.tracks.read(gateway, revision, length);
         if (id.size() <= kMaxPlaylistIdLength) {
             if (served.size() >= kMaxServedPlaylistIds && !served.contains(id)) served.clear();
             served[id] = true;
         }
     });
-    sendText(response, writePlaylistDocument(playing, dirty, tracks));
+    if (!tracks) {
+        sendText(response, writePlaylistDocument(playing, dirty, {}));
+        return;
+    }
+    // Every page that polls gets the same bytes until the list or the
+    // playing entry changes: they are written once.
+    auto& kept = router.remote().playlistDocument;
+    if (kept.tracks != tracks || kept.playing != playing || kept.dirty != dirty) {
+        kept.text = writePlaylistDocument(playing, dirty, *tracks);
+        kept.tracks = tracks;
+        kept.playing = playing;
+        kept.dirty = dirty;
+    }
+    sendText(response, kept.text);
 }
 
 }  // namespace
