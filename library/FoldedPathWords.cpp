@@ -1,0 +1,43 @@
+#include "library/FoldedPathWords.h"
+
+#include "library/LibraryText.h"
+#include "library/analysis/FoldedText.h"
+#include "library/analysis/IndexAnalyzer.h"
+
+#include <algorithm>
+
+namespace lyrebox {
+
+std::string_view indexedName(std::string_view name, std::uint32_t attributes) {
+    if (isDirectory(attributes)) {
+        return name;
+    }
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+void FoldedPathWords::of(const FoundEntry& entry, lucene::analysis::filename::WordTokenStream& out) {
+    const std::size_t start = std::min(entry.shareLength, entry.path.size());
+    const auto slash = entry.path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos || slash < start ? start : slash + 1;
+    const std::string_view folders(entry.path.data() + start, nameStart > start ? nameStart - start - 1 : 0);
+    if (folders != parent_) {
+        parent_.assign(folders);
+        parentWords_.clear();
+        lucene::analysis::filename::addFoldedWords(folders, parentWords_);
+    }
+    words_.clear();
+    lucene::analysis::filename::addFoldedWords(
+        indexedName(std::string_view(entry.path).substr(nameStart), entry.attributes), words_);
+    out.clear();
+    for (const auto& word : words_) {
+        out.add(word);
+    }
+    for (const auto& word : parentWords_) {
+        if (std::find(words_.begin(), words_.end(), word) == words_.end()) {
+            out.add(word, lucene::analysis::filename::kFolderWordMark);
+        }
+    }
+}
+
+}  // namespace lyrebox
