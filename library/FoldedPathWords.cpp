@@ -16,7 +16,7 @@ std::string_view indexedName(std::string_view name, std::uint32_t attributes) {
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
-void FoldedPathWords::of(const FoundEntry& entry, lucene::analysis::filename::WordTokenStream& out) {
+void FoldedPathWords::of(FoundEntry& entry) {
     const std::size_t start = std::min(entry.shareLength, entry.path.size());
     const auto slash = entry.path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos || slash < start ? start : slash + 1;
@@ -29,13 +29,17 @@ void FoldedPathWords::of(const FoundEntry& entry, lucene::analysis::filename::Wo
     words_.clear();
     lucene::analysis::filename::addFoldedWords(
         indexedName(std::string_view(entry.path).substr(nameStart), entry.attributes), words_);
-    out.clear();
+    entry.foldedText.clear();
+    entry.foldedEnds.clear();
     for (const auto& word : words_) {
-        out.add(word);
+        entry.foldedText += word;
+        entry.foldedEnds.push_back(entry.foldedText.size());
     }
     for (const auto& word : parentWords_) {
         if (std::find(words_.begin(), words_.end(), word) == words_.end()) {
-            out.add(word, lucene::analysis::filename::kFolderWordMark);
+            entry.foldedText += lucene::analysis::filename::kFolderWordMark;
+            entry.foldedText += word;
+            entry.foldedEnds.push_back(entry.foldedText.size());
         }
     }
 }

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "library/IndexWalk.h"
-#include "library/analysis/WordTokenStream.h"
 
 #include <string>
 #include <string_view>
@@ -19,8 +18,8 @@ std::string_view indexedName(std::string_view name, std::uint32_t attributes);
 
 class FoldedPathWords {
 public:
-    // Replaces the words of out with those of entry.
-    void of(const FoundEntry& entry, lucene::analysis::filename::WordTokenStream& out);
+    // Sets the folded words of entry (foldedText, foldedEnds).
+    void of(FoundEntry& entry);
 
 private:
     std::string parent_;

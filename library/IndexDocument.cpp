@@ -1,5 +1,6 @@
 #include "library/IndexDocument.h"
 
+#include "library/FoldedPathWords.h"
 #include "library/LibraryText.h"
 #include "library/analysis/IndexAnalyzer.h"
 
@@ -78,7 +79,7 @@ Document& IndexDocument::of(const FoundEntry& entry) {
     widenInto(entry.path, path_);
     bool folded = false;
     if (foldedWords_) {
-        folded_.of(entry, foldedStream_);
+        foldedStream_.assign(entry.foldedText, entry.foldedEnds);
         folded = !foldedStream_.empty();
     }
     // The marker goes with the folded words: the pass without them has neither.

@@ -3,7 +3,8 @@
 // per pass and refilled for every entry: making fields anew costs a name
 // look-up under a lock and several allocations each. The two searched fields
 // are given to the writer as token streams, so their text is neither copied
-// into the field nor cut again.
+// into the field nor cut again. The folded words come made with the entry
+// (by the walking thread, see IndexWalk.h).
 //
 // Fields, in this order: "name" (searched, not kept), "path", "attributes",
 // "size" (kept, not searched), the folded words (searched, not kept; left out
@@ -11,7 +12,6 @@
 // instance per pass, used by the pass's writing thread only.
 #pragma once
 
-#include "library/FoldedPathWords.h"
 #include "library/IndexWalk.h"
 #include "library/analysis/NameTokenStream.h"
 #include "library/analysis/WordTokenStream.h"
@@ -50,7 +50,6 @@ private:
     std::wstring path_;
     lucene::analysis::filename::NameTokenStream nameStream_;
     lucene::analysis::filename::WordTokenStream foldedStream_;
-    FoldedPathWords folded_;
 };
 
 }  // namespace lyrebox

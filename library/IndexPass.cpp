@@ -1,5 +1,6 @@
 #include "library/IndexPass.h"
 
+#include "library/FoldedPathWords.h"
 #include "library/IndexDocument.h"
 #include "library/IndexWalk.h"
 #include "library/LibraryText.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -38,7 +40,21 @@ class WalkThread {
 public:
     WalkThread(const PassInput& input, const std::atomic<bool>& stop, EntryChannel& channel) : channel_(channel) {
         thread_ = std::thread([this, &input, &stop] {
-            result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_);
+            // The folded words are made here, beside the walk's waits on the
+            // file system, rather than on the thread that feeds CLucene.
+            try {
+                FoldedPathWords folded;
+                std::function<void(FoundEntry&)> prepare;
+                if (input.foldedWords) {
+                    prepare = [&folded](FoundEntry& entry) { folded.of(entry); };
+                }
+                result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_, prepare);
+            } catch (...) {
+                // Out of memory before the walk began: nothing may leave the
+                // thread, and the writer must not wait for batches.
+                result_ = WalkResult::Failed;
+                channel_.finish();
+            }
         });
     }
     ~WalkThread() {

@@ -20,6 +20,13 @@ void WordTokenStream::add(const std::wstring& word, TCHAR mark) {
     ends_.push_back(text_.size());
 }
 
+void WordTokenStream::assign(const std::wstring& text, const std::vector<std::size_t>& ends) {
+    text_.assign(text);
+    ends_.assign(ends.begin(), ends.end());
+    word_ = 0;
+    at_ = 0;
+}
+
 lucene::analysis::Token* WordTokenStream::next(lucene::analysis::Token* token) {
     while (word_ < ends_.size() && at_ >= ends_[word_]) {
         ++word_;

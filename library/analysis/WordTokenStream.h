@@ -21,6 +21,9 @@ public:
     void clear();
     // Appends one word, with mark in front of it unless mark is 0.
     void add(const std::wstring& word, TCHAR mark = 0);
+    // Replaces the list with words given one after another in text, each
+    // ending where ends says.
+    void assign(const std::wstring& text, const std::vector<std::size_t>& ends);
     bool empty() const { return ends_.empty(); }
 
     lucene::analysis::Token* next(lucene::analysis::Token* token) override;
