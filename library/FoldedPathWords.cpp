@@ -29,8 +29,14 @@ void FoldedPathWords::of(FoundEntry& entry) {
     words_.clear();
     lucene::analysis::filename::addFoldedWords(
         indexedName(std::string_view(entry.path).substr(nameStart), entry.attributes), words_);
+    // Sized once: the entry's buffers are new for every entry.
+    std::size_t length = 0;
+    for (const auto& word : words_) length += word.size();
+    for (const auto& word : parentWords_) length += word.size() + 1;
     entry.foldedText.clear();
+    entry.foldedText.reserve(length);
     entry.foldedEnds.clear();
+    entry.foldedEnds.reserve(words_.size() + parentWords_.size());
     for (const auto& word : words_) {
         entry.foldedText += word;
         entry.foldedEnds.push_back(entry.foldedText.size());
