@@ -1,14 +1,16 @@
 #include "library/IndexPass.h"
 
+#include "library/FoldedPathWords.h"
+#include "library/IndexDocument.h"
 #include "library/IndexWalk.h"
 #include "library/LibraryText.h"
 #include "library/SearchLimits.h"
 #include "library/analysis/FilenameAnalyzer.h"
-#include "library/analysis/FoldedText.h"
 #include "library/analysis/IndexAnalyzer.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -16,88 +18,7 @@ namespace lyrebox {
 
 namespace {
 
-using lucene::analysis::filename::kDirectoryKind;
-using lucene::analysis::filename::kFoldedField;
-using lucene::analysis::filename::kFolderWordMark;
-using lucene::analysis::filename::kKindField;
-using lucene::analysis::filename::widen;
-using lucene::document::Document;
-using lucene::document::Field;
 using lucene::index::IndexWriter;
-
-// "name" is searched but not kept; the other fields are kept but not searched.
-constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
-constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
-// One term, neither analysed nor kept: marks directories for folder searches.
-constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
-
-// A file's name is cut before its last "."; a directory keeps its whole name.
-std::string indexedName(const std::string& name, std::uint32_t attributes) {
-    if (isDirectory(attributes)) {
-        return name;
-    }
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-// The folded words of an entry's path below its share: the words of its own
-// indexed name as they are, then the words of the folders above that its
-// name lacks, each marked with kFolderWordMark. Each word once. Entries of
-// one directory come together, so the folders' words are kept for the next.
-class FoldedPathWords {
-public:
-    std::wstring of(const FoundEntry& entry) {
-        const std::size_t start = std::min(entry.shareLength, entry.path.size());
-        const auto slash = entry.path.rfind('/');
-        const std::size_t nameStart = slash == std::string::npos || slash < start ? start : slash + 1;
-        const std::string_view folders(entry.path.data() + start, nameStart > start ? nameStart - start - 1 : 0);
-        if (folders != parent_) {
-            parent_.assign(folders);
-            parentWords_.clear();
-            lucene::analysis::filename::addFoldedWords(folders, parentWords_);
-        }
-        words_.clear();
-        lucene::analysis::filename::addFoldedWords(indexedName(entry.path.substr(nameStart), entry.attributes),
-                                                   words_);
-        std::wstring text;
-        for (const auto& word : words_) {
-            if (!text.empty()) text += L' ';
-            text += word;
-        }
-        for (const auto& word : parentWords_) {
-            if (std::find(words_.begin(), words_.end(), word) != words_.end()) continue;
-            if (!text.empty()) text += L' ';
-            text += kFolderWordMark;
-            text += word;
-        }
-        return text;
-    }
-
-private:
-    std::string parent_;
-    std::vector<std::wstring> parentWords_;
-    std::vector<std::wstring> words_;
-};
-
-void addDocument(IndexWriter& writer, const FoundEntry& entry, FoldedPathWords* folded) {
-    const std::wstring nameText = widen(indexedName(baseName(entry.path), entry.attributes));
-    const std::wstring pathText = widen(entry.path);
-    const std::wstring attributesText = std::to_wstring(entry.attributes);
-    const std::wstring sizeText = std::to_wstring(entry.size);
-    const std::wstring foldedText = folded != nullptr ? folded->of(entry) : std::wstring();
-    Document document;  // owns the fields
-    document.add(*new Field(L"name", nameText.c_str(), kSearchedField));
-    document.add(*new Field(L"path", pathText.c_str(), kStoredField));
-    document.add(*new Field(L"attributes", attributesText.c_str(), kStoredField));
-    document.add(*new Field(L"size", sizeText.c_str(), kStoredField));
-    if (!foldedText.empty()) {
-        document.add(*new Field(kFoldedField, foldedText.c_str(), kSearchedField));
-    }
-    if (folded != nullptr && isDirectory(entry.attributes)) {
-        document.add(*new Field(kKindField, kDirectoryKind, kMarkerField));
-    }
-    writer.addDocument(&document);
-}
 
 // Closes (under the open/close lock) and deletes a writer that a failed or
 // stopped pass leaves open; close errors no longer matter then.
@@ -119,7 +40,21 @@ class WalkThread {
 public:
     WalkThread(const PassInput& input, const std::atomic<bool>& stop, EntryChannel& channel) : channel_(channel) {
         thread_ = std::thread([this, &input, &stop] {
-            result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_);
+            // The folded words are made here, beside the walk's waits on the
+            // file system, rather than on the thread that feeds CLucene.
+            try {
+                FoldedPathWords folded;
+                std::function<void(FoundEntry&)> prepare;
+                if (input.foldedWords) {
+                    prepare = [&folded](FoundEntry& entry) { folded.of(entry); };
+                }
+                result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_, prepare);
+            } catch (...) {
+                // Out of memory before the walk began: nothing may leave the
+                // thread, and the writer must not wait for batches.
+                result_ = WalkResult::Failed;
+                channel_.finish();
+            }
         });
     }
     ~WalkThread() {
@@ -173,10 +108,10 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             writer->setUseCompoundFile(false);
         }
         WalkThread walk(input, stopRequested, channel);
-        FoldedPathWords folded;
+        IndexDocument document(input.foldedWords);
         while (auto batch = channel.pop()) {
             for (const auto& entry : *batch) {
-                addDocument(*writer, entry, input.foldedWords ? &folded : nullptr);
+                writer->addDocument(&document.of(entry));
             }
             if (input.added != nullptr) {
                 input.added->fetch_add(batch->size(), std::memory_order_relaxed);

@@ -114,8 +114,9 @@ struct DirCloser {
 
 class Walker {
 public:
-    Walker(const std::set<std::string>& extensions, const std::atomic<bool>& stop, EntryChannel& channel)
-        : extensions_(extensions), stop_(stop), channel_(channel) {}
+    Walker(const std::set<std::string>& extensions, const std::atomic<bool>& stop, EntryChannel& channel,
+           const std::function<void(FoundEntry&)>& prepare)
+        : extensions_(extensions), stop_(stop), channel_(channel), prepare_(prepare) {}
 
     void walkEntry(const std::string& entry) {
         const std::string path = stripTrailingSlashes(entry);
@@ -203,7 +204,10 @@ private:
     }
 
     void take(std::string path, std::uint32_t attributes, std::uint64_t size, std::size_t shareLength) {
-        batch_.push_back(FoundEntry{std::move(path), attributes, static_cast<std::uint32_t>(size), shareLength});
+        batch_.push_back(FoundEntry{std::move(path), attributes, static_cast<std::uint32_t>(size), shareLength, {}, {}});
+        if (prepare_) {
+            prepare_(batch_.back());
+        }
         if (batch_.size() >= EntryChannel::kBatchSize) {
             flush();
         }
@@ -212,6 +216,7 @@ private:
     const std::set<std::string>& extensions_;
     const std::atomic<bool>& stop_;
     EntryChannel& channel_;
+    const std::function<void(FoundEntry&)>& prepare_;
     EntryChannel::Batch batch_;
     std::size_t shareLength_ = 0;
 };
@@ -219,10 +224,11 @@ private:
 }  // namespace
 
 WalkResult walkSharedEntries(const std::vector<std::string>& entries, const std::set<std::string>& extensions,
-                             const std::atomic<bool>& stop, EntryChannel& channel) {
+                             const std::atomic<bool>& stop, EntryChannel& channel,
+                             const std::function<void(FoundEntry&)>& prepare) {
     WalkResult result = WalkResult::Complete;
     try {
-        Walker walker(extensions, stop, channel);
+        Walker walker(extensions, stop, channel, prepare);
         for (const auto& entry : entries) {
             walker.walkEntry(entry);
         }

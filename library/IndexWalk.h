@@ -28,6 +28,11 @@ struct FoundEntry {
     // Where the part of path below its shared entry begins (the folded
     // words are made of that part).
     std::size_t shareLength = 0;
+    // The folded words of the entry, when the pass wants them: one after
+    // another in foldedText, each ending where foldedEnds says. The walking
+    // thread makes them, so that the writing thread only hands them on.
+    std::wstring foldedText{};
+    std::vector<std::size_t> foldedEnds{};
 };
 
 // Batches from the walking thread to the writing thread, in order, with a
@@ -76,7 +81,10 @@ bool isKept(std::string_view name, std::uint32_t attributes, const std::set<std:
 // directory gives all its taken items (directories, and files with one of the
 // extensions), then the walk of each subdirectory in the order found. Ends
 // early when stop is set or the channel is cancelled. Finishes the channel.
+// prepare, when given, is called on each entry (in order, on the walking
+// thread) before it goes into the channel.
 WalkResult walkSharedEntries(const std::vector<std::string>& entries, const std::set<std::string>& extensions,
-                             const std::atomic<bool>& stop, EntryChannel& channel);
+                             const std::atomic<bool>& stop, EntryChannel& channel,
+                             const std::function<void(FoundEntry&)>& prepare = {});
 
 }  // namespace lyrebox

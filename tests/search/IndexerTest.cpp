@@ -7,6 +7,7 @@
 #include "library/MediaLibrary.h"
 
 #include <filesystem>
+#include <new>
 #include <thread>
 
 namespace lyrebox::test {
@@ -264,6 +265,36 @@ TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {
     std::size_t left = 0;
     while (channel.pop()) ++left;
     EXPECT_GE(left, EntryChannel::kMaxBatches - 1);
+}
+
+TEST(WalkSharedEntries, PrepareSeesEveryEntryInOrderAndItsFailureEndsTheWalk) {
+    TempTree tree;
+    tree.file("m/a.mp3");
+    tree.file("m/b.mp3");
+    std::atomic<bool> stop{false};
+    {
+        EntryChannel channel;
+        std::vector<std::string> prepared;
+        const auto result = walkSharedEntries({tree.path("m")}, playableExtensions(), stop, channel,
+                                              [&](FoundEntry& entry) {
+                                                  prepared.push_back(entry.path);
+                                                  entry.foldedText = L"w";
+                                              });
+        EXPECT_EQ(result, WalkResult::Complete);
+        const auto batch = channel.pop();
+        ASSERT_TRUE(batch);
+        ASSERT_EQ(batch->size(), 2u);
+        EXPECT_EQ(prepared, (std::vector<std::string>{(*batch)[0].path, (*batch)[1].path}));
+        EXPECT_EQ((*batch)[1].foldedText, L"w");
+    }
+    // A failure while preparing (out of memory) fails the walk and still
+    // finishes the channel, so the writing side never waits for more.
+    EntryChannel channel;
+    const auto result = walkSharedEntries({tree.path("m")}, playableExtensions(), stop, channel,
+                                          [](FoundEntry&) { throw std::bad_alloc(); });
+    EXPECT_EQ(result, WalkResult::Failed);
+    while (channel.pop()) {
+    }
 }
 
 TEST(IndexPath, BesideTheModuleWithoutItsExtension) {

@@ -1,0 +1,93 @@
+#include "library/IndexDocument.h"
+
+#include "library/FoldedPathWords.h"
+#include "library/LibraryText.h"
+#include "library/analysis/IndexAnalyzer.h"
+
+namespace lyrebox {
+
+namespace {
+
+using lucene::document::Document;
+using lucene::document::Field;
+
+// "name" is searched but not kept; the other fields are kept but not searched.
+constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
+constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
+// One term, neither analysed nor kept: marks directories for folder searches.
+constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
+
+// Byte text as CLucene text, one character per byte, into a kept buffer.
+void widenInto(std::string_view bytes, std::wstring& text) {
+    text.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[i] = static_cast<TCHAR>(static_cast<unsigned char>(bytes[i]));  // no sign extension
+    }
+}
+
+// A number's decimal digits as a new value of field (which copies them).
+void setNumber(Field& field, std::uint32_t value) {
+    TCHAR digits[16];
+    TCHAR* at = digits + 15;
+    *at = 0;
+    do {
+        *--at = static_cast<TCHAR>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    field.setValue(at, true);
+}
+
+Field* add(Document& document, const TCHAR* name, int config) {
+    auto field = std::make_unique<Field>(name, config);
+    Field* kept = field.get();
+    document.add(*field.release());  // the document owns its fields
+    return kept;
+}
+
+}  // namespace
+
+IndexDocument::~IndexDocument() = default;
+
+IndexDocument::Shape& IndexDocument::shape(bool folded, bool directory) {
+    Shape& made = shapes_[(folded ? 2 : 0) + (directory ? 1 : 0)];
+    if (made.document) {
+        return made;
+    }
+    auto document = std::make_unique<Document>();
+    add(*document, L"name", kSearchedField)->setValue(&nameStream_);
+    made.path = add(*document, L"path", kStoredField);
+    made.attributes = add(*document, L"attributes", kStoredField);
+    made.size = add(*document, L"size", kStoredField);
+    if (folded) {
+        add(*document, lucene::analysis::filename::kFoldedField, kSearchedField)->setValue(&foldedStream_);
+    }
+    if (directory) {
+        auto marker = std::make_unique<Field>(lucene::analysis::filename::kKindField,
+                                              lucene::analysis::filename::kDirectoryKind, kMarkerField);
+        document->add(*marker.release());
+    }
+    made.document = std::move(document);
+    return made;
+}
+
+Document& IndexDocument::of(const FoundEntry& entry) {
+    const auto slash = entry.path.rfind('/');
+    const std::string_view base =
+        slash == std::string::npos ? std::string_view(entry.path) : std::string_view(entry.path).substr(slash + 1);
+    widenInto(indexedName(base, entry.attributes), name_);
+    nameStream_.setText(name_.c_str(), static_cast<std::int32_t>(name_.size()));
+    widenInto(entry.path, path_);
+    bool folded = false;
+    if (foldedWords_) {
+        foldedStream_.assign(entry.foldedText, entry.foldedEnds);
+        folded = !foldedStream_.empty();
+    }
+    // The marker goes with the folded words: the pass without them has neither.
+    Shape& fields = shape(folded, foldedWords_ && isDirectory(entry.attributes));
+    fields.path->setValue(path_.data(), true);
+    setNumber(*fields.attributes, entry.attributes);
+    setNumber(*fields.size, entry.size);
+    return *fields.document;
+}
+
+}  // namespace lyrebox

@@ -1,0 +1,55 @@
+// The CLucene document of one found entry, as a pass hands it to the index
+// writer. The Document and Field objects and the text buffers are made once
+// per pass and refilled for every entry: making fields anew costs a name
+// look-up under a lock and several allocations each. The two searched fields
+// are given to the writer as token streams, so their text is neither copied
+// into the field nor cut again. The folded words come made with the entry
+// (by the walking thread, see IndexWalk.h).
+//
+// Fields, in this order: "name" (searched, not kept), "path", "attributes",
+// "size" (kept, not searched), the folded words (searched, not kept; left out
+// when the entry has none) and, for a directory, the "kind" marker. One
+// instance per pass, used by the pass's writing thread only.
+#pragma once
+
+#include "library/IndexWalk.h"
+#include "library/analysis/NameTokenStream.h"
+#include "library/analysis/WordTokenStream.h"
+
+#include <CLucene.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace lyrebox {
+
+class IndexDocument {
+public:
+    explicit IndexDocument(bool foldedWords) : foldedWords_(foldedWords) {}
+    ~IndexDocument();
+    IndexDocument(const IndexDocument&) = delete;
+    IndexDocument& operator=(const IndexDocument&) = delete;
+
+    // The document of entry; valid, and its streams' text too, until the next call.
+    lucene::document::Document& of(const FoundEntry& entry);
+
+private:
+    // One set of fields: with or without the folded words, file or directory.
+    struct Shape {
+        std::unique_ptr<lucene::document::Document> document;  // owns the fields
+        lucene::document::Field* path = nullptr;
+        lucene::document::Field* attributes = nullptr;
+        lucene::document::Field* size = nullptr;
+    };
+    Shape& shape(bool folded, bool directory);
+
+    bool foldedWords_;
+    std::array<Shape, 4> shapes_;
+    std::wstring name_;
+    std::wstring path_;
+    lucene::analysis::filename::NameTokenStream nameStream_;
+    lucene::analysis::filename::WordTokenStream foldedStream_;
+};
+
+}  // namespace lyrebox
