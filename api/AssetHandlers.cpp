@@ -126,12 +126,12 @@ void registerAssetHandlers(RequestRouter& router) {
     for (const AssetRow& row : kAssets) {
         Handler handler;
         if (row.isTemplate) {
-            handler = [&router](HttpRequest& request, const std::string& name, ParamMap, HttpResponse& response) {
-                serveTemplate(router, request, name, response);
+            handler = [&router](HttpRequest& request, HttpResponse& response) {
+                serveTemplate(router, request, request.name(), response);
             };
         } else {
-            handler = [&router](HttpRequest&, const std::string& name, ParamMap, HttpResponse& response) {
-                servePlain(router, name, response);
+            handler = [&router](HttpRequest& request, HttpResponse& response) {
+                servePlain(router, request.name(), response);
             };
         }
         router.addAsset(row.name, AssetRef{row.id, row.type}, std::move(handler));

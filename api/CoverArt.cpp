@@ -151,7 +151,8 @@ std::string coverEtag(const std::string& bytes) {
     return text;
 }
 
-void serveCover(RequestRouter& router, HttpRequest& request, const ParamMap& params, HttpResponse& response) {
+void serveCover(RequestRouter& router, HttpRequest& request, HttpResponse& response) {
+    const ParamMap& params = request.params();
     std::string file;
     bool fromPlaylist = false;
     const std::string path = paramOf(params, "path");

@@ -39,6 +39,6 @@ std::optional<CoverImage> findCover(const std::string& path);
 // A strong validator for the bytes, quoted.
 std::string coverEtag(const std::string& bytes);
 
-void serveCover(RequestRouter& router, HttpRequest& request, const ParamMap& params, HttpResponse& response);
+void serveCover(RequestRouter& router, HttpRequest& request, HttpResponse& response);
 
 }  // namespace lyrebox

@@ -43,8 +43,8 @@ Expansion expandEntry(RequestRouter& router, const HttpRequest& request, Playlis
     return expansion;
 }
 
-Expansion entryOf(RequestRouter& router, const HttpRequest& request, const ParamMap& params) {
-    return expandEntry(router, request, PlaylistEntry{paramOf(params, "filename"), paramOf(params, "title"), 0});
+Expansion entryOf(RequestRouter& router, const HttpRequest& request) {
+    return expandEntry(router, request, PlaylistEntry{request.param("filename"), request.param("title"), 0});
 }
 
 // Lines "title TAB file name" each ended by LF; text after the last LF is not
@@ -101,25 +101,22 @@ bool enqueueList(RequestRouter& router, const ListExpansion& list) {
 }  // namespace
 
 void registerFileCommands(RequestRouter& router) {
-    router.addHandler("enqueuefile", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                               HttpResponse& response) {
-        const Expansion expansion = entryOf(router, request, params);
+    router.addHandler("enqueuefile", Access::ChangesPlayer, [&router](HttpRequest& request, HttpResponse& response) {
+        const Expansion expansion = entryOf(router, request);
         std::lock_guard guard(router.playlistLock());
         answer(response, expansion.allowed && router.gateway().enqueueItems(expansion.entry, expansion.items) &&
                              expansion.complete);
     });
-    router.addHandler("insertfile", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                              HttpResponse& response) {
-        const Expansion expansion = entryOf(router, request, params);
-        const int index = platform::parseDecimalPrefix<int>(paramOf(params, "index"));
+    router.addHandler("insertfile", Access::ChangesPlayer, [&router](HttpRequest& request, HttpResponse& response) {
+        const Expansion expansion = entryOf(router, request);
+        const int index = platform::parseDecimalPrefix<int>(request.param("index"));
         std::lock_guard guard(router.playlistLock());
         answer(response, expansion.allowed &&
                              router.gateway().insertItems(expansion.entry, expansion.items, index) &&
                              expansion.complete);
     });
-    router.addHandler("playfile", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                            HttpResponse& response) {
-        const Expansion expansion = entryOf(router, request, params);
+    router.addHandler("playfile", Access::ChangesPlayer, [&router](HttpRequest& request, HttpResponse& response) {
+        const Expansion expansion = entryOf(router, request);
         std::lock_guard guard(router.playlistLock());
         bool ok = false;
         if (expansion.allowed) {
@@ -133,16 +130,14 @@ void registerFileCommands(RequestRouter& router) {
         answer(response, ok);
     });
     // Answers "1" unless the list passed the play list's or the expansion's bound.
-    router.addHandler("enqueueplaylist", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                                   HttpResponse& response) {
-        const ListExpansion list = expandList(router, request, paramOf(params, "playlist"));
+    router.addHandler("enqueueplaylist", Access::ChangesPlayer, [&router](HttpRequest& request, HttpResponse& response) {
+        const ListExpansion list = expandList(router, request, request.param("playlist"));
         std::lock_guard guard(router.playlistLock());
         answer(response, enqueueList(router, list));
     });
     // Clears, adds the list and answers as "enqueueplaylist" does, then plays.
-    router.addHandler("playplaylist", Access::ChangesPlayer, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                                HttpResponse& response) {
-        const ListExpansion list = expandList(router, request, paramOf(params, "playlist"));
+    router.addHandler("playplaylist", Access::ChangesPlayer, [&router](HttpRequest& request, HttpResponse& response) {
+        const ListExpansion list = expandList(router, request, request.param("playlist"));
         std::lock_guard guard(router.playlistLock());
         router.gateway().clearPlaylist();
         answer(response, enqueueList(router, list));

@@ -3,6 +3,7 @@
 #include "api/PlayerGateway.h"
 #include "api/PlayerText.h"
 #include "api/RequestRouter.h"
+#include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 #include "platform/DecimalText.h"
 
@@ -83,9 +84,8 @@ constexpr CommandRow kCommands[] = {
 
 void registerPlayerCommands(RequestRouter& router) {
     for (const auto& [name, access, command] : kCommands) {
-        router.addHandler(name, access, [&router, command](HttpRequest&, const std::string&, ParamMap params,
-                                                           HttpResponse& response) {
-            response.setBody(command(router.gateway(), params));
+        router.addHandler(name, access, [&router, command](HttpRequest& request, HttpResponse& response) {
+            response.setBody(command(router.gateway(), request.params()));
             response.send();
         });
     }

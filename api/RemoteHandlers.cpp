@@ -29,31 +29,26 @@ void sendJson(HttpResponse& response, std::string body) {
 
 void registerRemoteHandlers(RequestRouter& router) {
     RemoteState& remote = router.remote();
-    router.addHandler("status.json", Access::ReadOnly, [&router, &remote](HttpRequest&, const std::string&, ParamMap,
-                                                        HttpResponse& response) {
+    router.addHandler("status.json", Access::ReadOnly, [&router, &remote](HttpRequest&, HttpResponse& response) {
         sendJson(response, writeStatusJson(readRemoteStatus(router.gateway(), remote.revision)));
     });
-    router.addHandler("playlist.json", Access::ReadOnly, [&router, &remote](HttpRequest&, const std::string&, ParamMap,
-                                                          HttpResponse& response) {
+    router.addHandler("playlist.json", Access::ReadOnly, [&router, &remote](HttpRequest&, HttpResponse& response) {
         sendJson(response, writePlaylistJson(readRemotePlaylist(router.gateway(), remote.revision, remote.tracks)));
     });
-    router.addHandler("events", Access::ReadOnly, [&remote](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+    router.addHandler("events", Access::ReadOnly, [&remote](HttpRequest&, HttpResponse& response) {
         serveEventStream(remote.events, response);
     });
-    router.addHandler("browse.json", Access::ReadOnly, [&router](HttpRequest&, const std::string&, ParamMap params,
-                                               HttpResponse& response) {
-        sendJson(response, browseJson(router.library(), params));
+    router.addHandler("browse.json", Access::ReadOnly, [&router](HttpRequest& request, HttpResponse& response) {
+        sendJson(response, browseJson(router.library(), request.params()));
     });
-    router.addHandler("cover", Access::ReadOnly, [&router](HttpRequest& request, const std::string&, ParamMap params,
-                                         HttpResponse& response) {
-        serveCover(router, request, params, response);
+    router.addHandler("cover", Access::ReadOnly, [&router](HttpRequest& request, HttpResponse& response) {
+        serveCover(router, request, response);
     });
 
     for (std::string_view name : kPlayerChangingNames) {
         router.wrapHandler(std::string(name), [&remote](Handler inner) -> Handler {
-            return [inner = std::move(inner), &remote](HttpRequest& request, const std::string& name,
-                                                        ParamMap params, HttpResponse& response) {
-                inner(request, name, std::move(params), response);
+            return [inner = std::move(inner), &remote](HttpRequest& request, HttpResponse& response) {
+                inner(request, response);
                 remote.events.kick();
             };
         });

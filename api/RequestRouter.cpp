@@ -85,8 +85,8 @@ std::optional<AssetRef> RequestRouter::findAsset(const std::string& name) const 
     return it->second;
 }
 
-void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamMap params,
-                           HttpResponse& response) {
+void RequestRouter::handle(HttpRequest& request, HttpResponse& response) {
+    const std::string& name = request.name();
     auto it = routes_.find(name);
     if (it == routes_.end()) {
         response.sendStatusPage(404, "Not found", "Not Found");
@@ -101,7 +101,7 @@ void RequestRouter::handle(HttpRequest& request, const std::string& name, ParamM
         return;
     }
     setRoutingHeaders(name, response, static_cast<std::int64_t>(std::time(nullptr)), route.kind);
-    route.handler(request, name, std::move(params), response);
+    route.handler(request, response);
 }
 
 void setRoutingHeaders(const std::string& name, HttpResponse& response, std::int64_t now, AnswerKind kind) {

@@ -31,9 +31,9 @@ class PlayerGateway;
 class Settings;
 struct RemoteState;
 
-// Fills the response and sends it before returning.
-using Handler = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
-                                   HttpResponse& response)>;
+// Fills the response and sends it before returning; the request carries its
+// routed name and its parameters.
+using Handler = std::function<void(HttpRequest& request, HttpResponse& response)>;
 
 // What a name does, as its registration must say. Names that change the
 // player or its play list are refused to requests a browser marks as coming
@@ -55,8 +55,9 @@ public:
     RequestRouter(const RequestRouter&) = delete;
     RequestRouter& operator=(const RequestRouter&) = delete;
 
-    // name is the path without its leading slashes; sends the response.
-    void handle(HttpRequest& request, const std::string& name, ParamMap params, HttpResponse& response);
+    // Routes by request.name() (the path without its leading slashes);
+    // sends the response.
+    void handle(HttpRequest& request, HttpResponse& response);
 
     Settings& settings() { return settings_; }
     platform::HINSTANCE instance() { return instance_; }

@@ -2,6 +2,7 @@
 
 #include "api/RemoteHandlers.h"
 #include "api/RequestRouter.h"
+#include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 
 #include <mutex>
@@ -72,12 +73,12 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
 
 void registerDocuments(RequestRouter& router) {
     router.addHandler("consolestatus.xml", Access::ReadOnly,
-                      [&router](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+                      [&router](HttpRequest&, HttpResponse& response) {
                           consoleStatus(router, response);
                       });
     router.addHandler("playlist.xml", Access::ReadOnly,
-                      [&router](HttpRequest&, const std::string&, ParamMap params, HttpResponse& response) {
-                          playlist(router, params, response);
+                      [&router](HttpRequest& request, HttpResponse& response) {
+                          playlist(router, request.params(), response);
                       });
 }
 

@@ -38,6 +38,7 @@ void HttpRequest::setTimeouts(milliseconds idle, milliseconds head) {
 void HttpRequest::reset() {
     raw_.clear();
     path_.clear();
+    name_.clear();
     query_.clear();
     protocol_.clear();
     body_.clear();

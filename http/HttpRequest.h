@@ -3,7 +3,9 @@
 //
 // A connection thread owns one HttpRequest and calls read() once per
 // request; each read starts from a reset object, but bytes of a pipelined
-// next request that arrived with this one are kept for the next read. Not
+// next request that arrived with this one are kept for the next read. The
+// connection sets the routed name before it hands the request to the
+// dispatcher; handlers read the name and the parameters from here. Not
 // shared between threads.
 #pragma once
 
@@ -58,6 +60,8 @@ public:
 
     const std::string& raw() const { return raw_; }
     const std::string& path() const { return path_; }
+    // The path without its leading slashes: what the router looks up.
+    const std::string& name() const { return name_; }
     const std::string& query() const { return query_; }
     const std::string& protocol() const { return protocol_; }
     HttpMethod method() const { return method_; }
@@ -75,10 +79,13 @@ public:
 
     void setMethod(HttpMethod method) { method_ = method; }
     void setPath(std::string path) { path_ = std::move(path); }
+    void setName(std::string name) { name_ = std::move(name); }
     void setQuery(std::string query) { query_ = std::move(query); }
     void setProtocol(std::string protocol) { protocol_ = std::move(protocol); }
     void setHeader(const std::string& name, std::string value) { headers_[name] = std::move(value); }
     void setBody(std::string body) { body_ = std::move(body); }
+    // For a request built without a connection (tests, benchmarks).
+    void setParams(ParamMap params) { params_ = std::move(params); }
     void setAuthToken(std::string token) { authToken_ = std::move(token); }
     void setStatus(int status, std::string reason);
 
@@ -86,7 +93,7 @@ private:
     void reset();
     bool applyTimeout(platform::Socket& socket, std::chrono::milliseconds timeout);
 
-    std::string raw_, path_, query_, protocol_ = "HTTP/1.1", reason_, body_, authToken_;
+    std::string raw_, path_, name_, query_, protocol_ = "HTTP/1.1", reason_, body_, authToken_;
     HttpMethod method_ = HttpMethod::Get;
     int status_ = 0;
     std::uint32_t peer_ = 0;

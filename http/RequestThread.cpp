@@ -114,8 +114,8 @@ void RequestThread::answer(HttpRequest& request, HttpResponse& response) {
         return;
     }
     const std::string& path = request.path();
-    std::string name = path.substr(std::min(path.find_first_not_of('/'), path.size()));
-    if (name == "info") {
+    request.setName(path.substr(std::min(path.find_first_not_of('/'), path.size())));
+    if (request.name() == "info") {
         std::string dump;
         request.appendHtmlDump(dump);
         response.setBody(std::move(dump));
@@ -123,7 +123,7 @@ void RequestThread::answer(HttpRequest& request, HttpResponse& response) {
         return;
     }
     if (server_.dispatcher_) {
-        server_.dispatcher_(request, name, request.params(), response);
+        server_.dispatcher_(request, response);
         return;
     }
     response.sendStatusPage(404, "Not found", "Not Found");

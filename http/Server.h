@@ -35,10 +35,9 @@ class HttpRequest;
 class HttpResponse;
 class RequestThread;
 
-// Serves one request that the connection thread does not answer itself; it
-// must send the response before it returns.
-using Dispatcher = std::function<void(HttpRequest& request, const std::string& name, ParamMap params,
-                                      HttpResponse& response)>;
+// Serves one request that the connection thread does not answer itself (its
+// name() is set); it must send the response before it returns.
+using Dispatcher = std::function<void(HttpRequest& request, HttpResponse& response)>;
 
 class Server : public platform::Thread {
 public:

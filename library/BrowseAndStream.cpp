@@ -1,28 +1,17 @@
-// The "library.js" and "stream" answers.
+// The listing of "library.js" and the items of a "stream" list.
 #include "library/BrowseDocument.h"
 #include "library/LibraryText.h"
-#include "library/M3uPlaylist.h"
 #include "library/MediaLibrary.h"
-
-#include "http/HttpRequest.h"
-#include "http/HttpResponse.h"
-#include "platform/DecimalText.h"
 
 namespace lyrebox {
 
-namespace {
-
-}  // namespace
-
-void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
-    std::string path = paramOf(params, "path");
-    const int sortBy = platform::parseDecimalPrefix<int>(paramOf(params, "sortby"));
-    const int sortDir = platform::parseDecimalPrefix<int>(paramOf(params, "sortdir"));
+LibraryListing MediaLibrary::browse(std::string path, int sortBy, int sortDir) {
     if (!isAllowedPath(path)) path.clear();
 
-    std::vector<FileEntry> entries;
-    const bool isRoot = path.empty();
-    if (isRoot) {
+    LibraryListing listing;
+    listing.isRoot = path.empty();
+    std::vector<FileEntry>& entries = listing.entries;
+    if (listing.isRoot) {
         for (const auto& dir : *sharedDirs()) {
             entries.push_back(FileEntry{dir, platform::FILE_ATTRIBUTE_DIRECTORY, 0, 0});
         }
@@ -34,28 +23,14 @@ void MediaLibrary::browse(HttpRequest& request, const ParamMap& params, HttpResp
         entries = listDirectory(path);
     }
     sortEntries(entries, sortBy, sortDir);
-    response.setBody(
-        writeBrowseAnswer(safeCallbackName(paramOf(params, "callback")), path, request.authToken(), entries, isRoot));
-    response.send();
+    listing.path = std::move(path);
+    return listing;
 }
 
-void MediaLibrary::stream(HttpRequest& request, const ParamMap& params, HttpResponse& response) {
-    const std::string path = paramOf(params, "path");
+std::vector<std::string> MediaLibrary::streamItems(const std::string& path, std::uint32_t client) {
     std::vector<std::string> items;
-    if (!path.empty() && isAllowedPath(path)) expandPath(path, items, request.peer());
-    if (items.empty()) {
-        response.sendStatusPage(404, "Not Found");
-        return;
-    }
-    const std::string prefix = "http://" + requestHost(request) + "/download?path=";
-    const std::string suffix = "&auth=" + request.authToken();
-    M3uPlaylist list;
-    for (const auto& item : items) list.add(prefix + percentEncode(item) + suffix, baseName(item));
-    response.setHeader("Content-Type", "audio/m3u");
-    response.setHeader("Content-Disposition", "inline; filename=playlist.m3u");
-    response.setHeader("Cache-Control", "must-revalidate");
-    response.setBody(list.write());
-    response.send();
+    if (!path.empty() && isAllowedPath(path)) expandPath(path, items, client);
+    return items;
 }
 
 }  // namespace lyrebox

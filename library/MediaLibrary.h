@@ -1,6 +1,6 @@
 // The media library: the shared directories, the path rule, listings, path
-// expansion and the three request handlers "library.js", "download" and
-// "stream".
+// expansion, and the questions behind "library.js", "download" and "stream"
+// (answered as values; api/LibraryHandlers makes the HTTP answers).
 //
 // One instance, owned by the RequestRouter. Its operations run on connection
 // threads, several at a time, and keep no state between calls: the shared
@@ -12,6 +12,7 @@
 #include "config/SharedDirList.h"
 #include "library/FetchGate.h"
 #include "library/HttpGet.h"
+#include "library/LibraryAnswers.h"
 #include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
 
@@ -26,9 +27,6 @@
 namespace lyrebox {
 
 class Settings;
-class HttpRequest;
-class HttpResponse;
-using ParamMap = std::map<std::string, std::string>;
 
 // Search and indexing state; defined with the search code.
 class LibraryIndex;
@@ -87,9 +85,15 @@ public:
     // Waits until no pass of this library's indexer runs.
     void waitIndexerIdle() const;
 
-    void browse(HttpRequest& request, const ParamMap& params, HttpResponse& response);    // "library.js"
-    void download(HttpRequest& request, const ParamMap& params, HttpResponse& response);  // "download"
-    void stream(HttpRequest& request, const ParamMap& params, HttpResponse& response);    // "stream"
+    // The listing of path ("library.js"): the shares for an empty path or one
+    // outside them, search results for a search, nothing for a URL, otherwise
+    // the directory level; sorted as sortEntries does.
+    LibraryListing browse(std::string path, int sortBy, int sortDir);
+    // The file of a download, opened; a failure when there is none to send.
+    DownloadFile openDownload(const std::string& path) const;
+    // The playable items of a stream list for path; empty when the path is
+    // empty, outside the shares or stands for nothing. client as for expandPath.
+    std::vector<std::string> streamItems(const std::string& path, std::uint32_t client);
 
     // Bounds of fetching another server's play list; set before serving.
     void setFetchLimits(const FetchLimits& fetchLimits) { fetchLimits_ = fetchLimits; }

@@ -84,8 +84,7 @@ int Plugin::init() {
     // Connections reach the router through the server, which closes them
     // all before quit destroys the router.
     RequestRouter* router = router_.get();
-    server_->setDispatcher([router](HttpRequest& request, const std::string& name, ParamMap params,
-                                    HttpResponse& response) { router->handle(request, name, std::move(params), response); });
+    server_->setDispatcher([router](HttpRequest& request, HttpResponse& response) { router->handle(request, response); });
     const bool portAccepted = configureServer(*server_, *settings_);
     // Against DNS rebinding: only names of this machine reach the handlers.
     server_->setCheckHostNames(true);

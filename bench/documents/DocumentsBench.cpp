@@ -5,6 +5,7 @@
 // times each and prints the time per document and its size. Meant to be run
 // also under `valgrind --tool=callgrind --toggle-collect=...` (see run-all),
 // whose instruction counts stay put on a busy machine where times do not.
+#include "api/LibraryHandlers.h"
 #include "api/RequestRouter.h"
 #include "api/StatusDocuments.h"
 #include "config/Settings.h"
@@ -68,7 +69,8 @@ __attribute__((noinline)) std::size_t browseListings(MediaLibrary& library, cons
         HttpRequest request;
         request.setHeader("Host", "bench:5151");
         HttpResponse response;
-        library.browse(request, {{"path", flat}, {"sortby", sortBy}, {"callback", "cb"}}, response);
+        request.setParams({{"path", flat}, {"sortby", sortBy}, {"callback", "cb"}});
+        serveBrowse(library, request, response);
         bytes = response.body().size();
     }
     return bytes;

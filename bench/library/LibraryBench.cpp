@@ -9,6 +9,7 @@
 //   - download throughput of the 1 GiB file, whole and with a range, against
 //     reading the file to /dev/null (what cat does) and, with NGINX_PORT, nginx
 //     serving the same file in the same run.
+#include "api/LibraryHandlers.h"
 #include "api/RequestRouter.h"
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
@@ -88,14 +89,15 @@ double threadCpuMs() {
 
 // Wall time of one handler call; its CPU time is added to *cpuMs (the machine
 // may be shared, and CPU time is what the server spends regardless).
-double handlerMs(const std::function<void(HttpRequest&, const ParamMap&, HttpResponse&)>& handler,
-                 const ParamMap& params, std::size_t* bodySize = nullptr, double* cpuMs = nullptr) {
+double handlerMs(const std::function<void(HttpRequest&, HttpResponse&)>& handler, ParamMap params,
+                 std::size_t* bodySize = nullptr, double* cpuMs = nullptr) {
     HttpRequest request;
     request.setHeader("Host", "bench:5151");
+    request.setParams(std::move(params));
     HttpResponse response;
     const double cpuStart = threadCpuMs();
     const auto start = Clock::now();
-    handler(request, params, response);
+    handler(request, response);
     const double ms = msSince(start);
     if (cpuMs) *cpuMs = threadCpuMs() - cpuStart;
     if (bodySize) *bodySize = response.body().size();
@@ -159,8 +161,8 @@ int main(int argc, char** argv) {
     RequestRouter router(nullptr, nullptr, settings);
     MediaLibrary& library = router.library();
     Server server(htonl(INADDR_LOOPBACK), 0);
-    server.setDispatcher([&](HttpRequest& request, const std::string& name, ParamMap params, HttpResponse& response) {
-        router.handle(request, name, std::move(params), response);
+    server.setDispatcher([&](HttpRequest& request, HttpResponse& response) {
+        router.handle(request, response);
     });
     if (!server.start() || !server.waitStarted()) {
         std::fprintf(stderr, "server did not start\n");
@@ -168,8 +170,8 @@ int main(int argc, char** argv) {
     }
     const std::uint16_t port = server.boundPort();
 
-    const auto browse = [&](HttpRequest& q, const ParamMap& p, HttpResponse& r) { library.browse(q, p, r); };
-    const auto stream = [&](HttpRequest& q, const ParamMap& p, HttpResponse& r) { library.stream(q, p, r); };
+    const auto browse = [&](HttpRequest& q, HttpResponse& r) { serveBrowse(library, q, r); };
+    const auto stream = [&](HttpRequest& q, HttpResponse& r) { serveStream(library, q, r); };
     const std::string flat = (root / "flat").string();
     std::printf("\nlibrary.js, 10,000-file directory (handler time, 30 runs; target p50 < 30 ms)\n");
     for (const auto& [label, sortBy] : {std::pair{"name", "0"}, std::pair{"date", "1"}, std::pair{"size", "2"}}) {

@@ -12,6 +12,7 @@
 //   search-bench [--files N] [--searches N] [--dir PATH] [--keep 1] [--appear N]
 // --appear N: how many times a new file's time to be found is measured (3).
 // With --keep 1 the tree under --dir is kept, and reused when it exists.
+#include "api/LibraryHandlers.h"
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
@@ -301,11 +302,10 @@ int main(int argc, char** argv) {
     printTimes("search dirsOnly:", dirs, hits);
 
     lyrebox::Server server(htonl(INADDR_LOOPBACK), 0);
-    server.setDispatcher([&](lyrebox::HttpRequest& request, const std::string& name, lyrebox::ParamMap params,
-                             lyrebox::HttpResponse& response) {
-        if (name == "library.js") {
+    server.setDispatcher([&](lyrebox::HttpRequest& request, lyrebox::HttpResponse& response) {
+        if (request.name() == "library.js") {
             response.setHeader("Content-Type", "text/javascript");
-            library.browse(request, params, response);
+            lyrebox::serveBrowse(library, request, response);
         } else {
             response.setStatus(404, "Not Found");
             response.send();

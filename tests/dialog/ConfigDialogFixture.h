@@ -76,7 +76,7 @@ protected:
             settings->setListenPort(port);
             settings->save();
             server = std::make_unique<Server>(settings->listenIP(), port);
-            server->setDispatcher([](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+            server->setDispatcher([](HttpRequest&, HttpResponse& response) {
                 response.setBody("pong");
                 response.send();
             });

@@ -233,7 +233,7 @@ TEST_F(ConfigDialogTest, AWebRequestIsAnsweredWhileTheDialogIsOpen) {
     // The handler needs the window thread, as every player command does.
     window.run([&] {
         HWND host = window.window();
-        server->setDispatcher([host](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+        server->setDispatcher([host](HttpRequest&, HttpResponse& response) {
             platform::sendMessage(host, platform::WM_USER + 99, 0, 0);
             response.setBody("answered on the window thread");
             response.send();

@@ -17,9 +17,9 @@ protected:
     RouterTest() : settings_(std::string(LYREBOX_BUILD_DIR) + "/router-test-absent.ini"), router_(nullptr, nullptr, settings_) {
         for (const char* name : {"", "play", "playlist.xml", "console.gif", "logo.jpg", "app.css", "x.unknown"}) {
             const Access access = std::string(name) == "play" ? Access::ChangesPlayer : Access::ReadOnly;
-            router_.addHandler(name, access, [this](HttpRequest&, const std::string& n, ParamMap params, HttpResponse& r) {
-                called_ = n;
-                params_ = std::move(params);
+            router_.addHandler(name, access, [this](HttpRequest& request, HttpResponse& r) {
+                called_ = request.name();
+                params_ = request.params();
                 r.setBody("ok");
                 r.send();
             });
@@ -33,7 +33,8 @@ protected:
         HttpRequest request;
         request.read(b);
         HttpResponse response(&b);
-        router_.handle(request, name, request.params(), response);
+        request.setName(name);
+        router_.handle(request, response);
         b.close();
         return test::readAnswer(a);
     }
@@ -106,7 +107,7 @@ TEST_F(RouterTest, ImagesGetShortCachingHeaders) {
 }
 
 TEST_F(RouterTest, AssetsStandInBothTables) {
-    router_.addAsset("favicon.ico", AssetRef{7, "ICO"}, [](HttpRequest&, const std::string&, ParamMap, HttpResponse& r) {
+    router_.addAsset("favicon.ico", AssetRef{7, "ICO"}, [](HttpRequest&, HttpResponse& r) {
         r.setBody("icon");
         r.send();
     });

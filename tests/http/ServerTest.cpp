@@ -32,8 +32,8 @@ using test::sendText;
 std::uint32_t loopback() { return htonl(INADDR_LOOPBACK); }
 
 // Answers "routed:<name>" for every name it is given.
-void echoName(HttpRequest&, const std::string& name, ParamMap, HttpResponse& response) {
-    response.setBody("routed:" + name);
+void echoName(HttpRequest& request, HttpResponse& response) {
+    response.setBody("routed:" + request.name());
     response.send();
 }
 
@@ -260,7 +260,7 @@ TEST_F(ServerTest, ShutdownKeepsAnsweringTheWindowThread) {
         return platform::LRESULT(42);
     });
     platform::Event inHandler;
-    server_->setDispatcher([&](HttpRequest&, const std::string&, ParamMap, HttpResponse& response) {
+    server_->setDispatcher([&](HttpRequest&, HttpResponse& response) {
         inHandler.set();
         auto result = platform::sendMessage(window, platform::WM_USER, 0, 0);
         response.setBody(std::to_string(result));
@@ -297,8 +297,8 @@ TEST_F(ServerTest, PasswordRequiredForEveryRequest) {
     server_->setUsername("user");
     server_->setPassword("secret");
     std::string token;
-    server_->setDispatcher([&](HttpRequest& request, const std::string& name, ParamMap, HttpResponse& response) {
-        response.setBody(name + ":" + request.authToken());
+    server_->setDispatcher([&](HttpRequest& request, HttpResponse& response) {
+        response.setBody(request.name() + ":" + request.authToken());
         response.send();
     });
     startServer();
@@ -362,9 +362,9 @@ TEST_F(ThreadReuseTest, SequentialConnectionsAreServedByOneThread) {
 }
 
 TEST_F(ThreadReuseTest, ReusedThreadServesTheNextClientAfresh) {
-    server_->setDispatcher([](HttpRequest& request, const std::string& name, ParamMap params, HttpResponse& response) {
-        std::string text = "routed:" + name + " from " + platform::ipv4ToText(request.peer());
-        for (const auto& [key, value] : params) text += " " + key + "=" + value;
+    server_->setDispatcher([](HttpRequest& request, HttpResponse& response) {
+        std::string text = "routed:" + request.name() + " from " + platform::ipv4ToText(request.peer());
+        for (const auto& [key, value] : request.params()) text += " " + key + "=" + value;
         response.setBody(text);
         response.send();
     });

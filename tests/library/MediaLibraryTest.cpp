@@ -54,6 +54,28 @@ TEST_F(MediaLibraryTest, LookupFileNeedsAllowedListablePath) {
     EXPECT_TRUE(library.lookupFile("http://h/a.mp3").name.empty());
 }
 
+// A download is refused as "not found" before anything is opened, and as
+// "unreadable" when the name is found but is no regular file; the open file
+// travels with its size and own name.
+TEST_F(MediaLibraryTest, OpenDownloadTellsWhyThereIsNoFile) {
+    tree.file("music/a.mp3", 10);
+    tree.dir("music/Folder.mp3");
+    tree.file("outside.mp3", 10);
+    const DownloadFile found = library.openDownload(music + "/a.mp3");
+    EXPECT_EQ(found.failure, DownloadFile::Failure::None);
+    EXPECT_TRUE(found.file.valid());
+    EXPECT_EQ(found.size, 10u);
+    EXPECT_EQ(found.name, "a.mp3");
+    for (const std::string& path : {tree.path("outside.mp3"), music + "/missing.mp3", std::string("search://a")}) {
+        const DownloadFile refused = library.openDownload(path);
+        EXPECT_EQ(refused.failure, DownloadFile::Failure::NotFound) << path;
+        EXPECT_FALSE(refused.file.valid());
+    }
+    const DownloadFile folder = library.openDownload(music + "/Folder.mp3");
+    EXPECT_EQ(folder.failure, DownloadFile::Failure::Unreadable);
+    EXPECT_FALSE(folder.file.valid());
+}
+
 TEST_F(MediaLibraryTest, SharedDirsAreReadLive) {
     EXPECT_TRUE(library.isAllowedPath(music + "/x.mp3"));
     settings.setSharedDirs({"/elsewhere"});

@@ -50,8 +50,7 @@ public:
             router_ = std::make_unique<RequestRouter>(playerWindow, options_.instance, settings_);
             if (options_.onPlayerThread && options_.relay) router_->gateway().useWindowThreadRelay();
         });
-        server_.setDispatcher([this](HttpRequest& request, const std::string& name, ParamMap params,
-                                     HttpResponse& response) { router_->handle(request, name, std::move(params), response); });
+        server_.setDispatcher([this](HttpRequest& request, HttpResponse& response) { router_->handle(request, response); });
         started_ = server_.start() && server_.waitStarted();
     }
     explicit TestServer(platform::HWND playerWindow, OnPlayerThread onThread = {})

@@ -46,7 +46,8 @@ protected:
         request.setPath("/" + name);
         if (host) request.setHeader("Host", *host);
         HttpResponse response;
-        router_.handle(request, name, {}, response);
+        request.setName(name);
+        router_.handle(request, response);
         return response;
     }
 
