@@ -2,7 +2,7 @@
 
 #include "api/PlayerGateway.h"
 #include "api/RequestRouter.h"
-#include "config/ConfigDialog.h"
+#include "plugin/dialog/ConfigDialog.h"
 #include "config/Settings.h"
 #include "http/Server.h"
 #include "http/ServerSetup.h"

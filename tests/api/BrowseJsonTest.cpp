@@ -5,7 +5,7 @@
 #include "tests/support/FakePlayer.h"
 #include "config/Settings.h"
 #include "library/LibraryText.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace {
 
 using test::CheckedServer;
 using test::FakePlayer;
-using test::TempTree;
+using test::TempDir;
 
 // The value of the "path" of the entry whose encoded path ends in suffix.
 std::string entryPath(const std::string& json, const std::string& encodedSuffix) {
@@ -40,19 +40,19 @@ bool isWellFormedJson(const std::string& text) {
 
 class BrowseJsonTest : public ::testing::Test {
 protected:
-    TempTree tree;
+    TempDir tree;
     FakePlayer player;
     CheckedServer server{player.mainWindow()};
     std::string music;
 
     void SetUp() override {
         ASSERT_TRUE(server.started());
-        music = tree.dir("music");
+        music = tree.folder("music");
         server.router().settings().setSharedDirs({music});
-        tree.file("music/caf\xE9 \"q\".mp3", 300);
-        tree.file("music/</script><!--.ogg", 10);
-        tree.file("music/Live/\x01\xFF.flac", 20);
-        tree.file("music/notes.txt", 5);
+        tree.writePattern("music/caf\xE9 \"q\".mp3", 300);
+        tree.writePattern("music/</script><!--.ogg", 10);
+        tree.writePattern("music/Live/\x01\xFF.flac", 20);
+        tree.writePattern("music/notes.txt", 5);
     }
     std::string browse(const std::string& encodedPath, const std::string& more = {}) {
         const auto answer = server.get("/browse.json?path=" + encodedPath + more);
@@ -87,7 +87,7 @@ TEST_F(BrowseJsonTest, HostileAndNonUtf8NamesRoundTripThroughBrowseAndDownload) 
 
 TEST_F(BrowseJsonTest, RefusedPathsGiveTheRootListing) {
     const std::string root = "{\"path\":\"\",\"name\":\"\",\"root\":true,\"parent\":null,\"crumbs\":[]";
-    for (const std::string& path : {std::string(), percentEncode(tree.root()), percentEncode(music + "/../music"),
+    for (const std::string& path : {std::string(), percentEncode(tree.path()), percentEncode(music + "/../music"),
                                     percentEncode(music + "/Live/..")}) {
         EXPECT_EQ(browse(path).rfind(root, 0), 0u) << path;
     }

@@ -7,7 +7,7 @@
 #include "api/RemoteLimits.h"
 #include "config/Settings.h"
 #include "library/LibraryText.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ namespace {
 
 using test::CheckedServer;
 using test::FakePlayer;
-using test::TempTree;
+using test::TempDir;
 
 const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "a jpeg picture";
 const std::string kOtherJpeg = std::string("\xFF\xD8\xFF\xE1", 4) + "another jpeg";
@@ -94,16 +94,16 @@ TEST(ImageType, OnlyJpegAndPngMagicCount) {
 }
 
 TEST(FindCover, EmbeddedPictureComesFirst) {
-    TempTree tree;
-    const std::string song = writeMp3(tree.path("a/song.mp3"), kJpeg);
-    writeBytes(tree.path("a/cover.jpg"), kOtherJpeg);
+    TempDir tree;
+    const std::string song = writeMp3(tree.file("a/song.mp3"), kJpeg);
+    writeBytes(tree.file("a/cover.jpg"), kOtherJpeg);
     const auto cover = findCover(song);
     ASSERT_TRUE(cover);
     EXPECT_EQ(cover->source, "embedded");
     EXPECT_EQ(cover->bytes, kJpeg);
     EXPECT_EQ(cover->contentType, "image/jpeg");
 
-    const std::string flac = writeFlac(tree.path("b/song.flac"), kPng);
+    const std::string flac = writeFlac(tree.file("b/song.flac"), kPng);
     const auto flacCover = findCover(flac);
     ASSERT_TRUE(flacCover);
     EXPECT_EQ(flacCover->bytes, kPng);
@@ -111,8 +111,8 @@ TEST(FindCover, EmbeddedPictureComesFirst) {
 }
 
 TEST(FindCover, AFrontCoverIsPreferredOverOtherEmbeddedPictures) {
-    TempTree tree;
-    const std::string song = writeMp3(tree.path("song.mp3"), kOtherJpeg, TagLib::ID3v2::AttachedPictureFrame::BackCover);
+    TempDir tree;
+    const std::string song = writeMp3(tree.file("song.mp3"), kOtherJpeg, TagLib::ID3v2::AttachedPictureFrame::BackCover);
     {
         TagLib::MPEG::File file(song.c_str(), false);
         auto* front = new TagLib::ID3v2::AttachedPictureFrame;
@@ -143,29 +143,29 @@ TEST(FindCover, FolderImagesInOrderIgnoringCase) {
         {"nothing there", {}, "none"},
     };
     for (const FolderCase& c : cases) {
-        TempTree tree;
-        const std::string song = writeMp3(tree.path("album/song.mp3"));
-        for (const auto& [name, bytes] : c.files) writeBytes(tree.path("album/" + name), bytes);
-        const std::string expected = c.expected == "none" ? "none" : tree.path("album/" + c.expected);
+        TempDir tree;
+        const std::string song = writeMp3(tree.file("album/song.mp3"));
+        for (const auto& [name, bytes] : c.files) writeBytes(tree.file("album/" + name), bytes);
+        const std::string expected = c.expected == "none" ? "none" : tree.file("album/" + c.expected);
         EXPECT_EQ(coverSource(song), expected) << c.what;
     }
 }
 
 TEST(FindCover, DirectoriesAndOddFiles) {
-    TempTree tree;
-    writeBytes(tree.path("album/folder.jpg"), kJpeg);
-    tree.dir("album/cover.jpg.d");
-    EXPECT_EQ(coverSource(tree.path("album")), tree.path("album/folder.jpg")) << "a folder shows its image";
-    EXPECT_EQ(coverSource(tree.path("album/")), tree.path("album/folder.jpg"));
-    EXPECT_EQ(coverSource(tree.path("album/missing.mp3")), "none");
+    TempDir tree;
+    writeBytes(tree.file("album/folder.jpg"), kJpeg);
+    tree.folder("album/cover.jpg.d");
+    EXPECT_EQ(coverSource(tree.file("album")), tree.file("album/folder.jpg")) << "a folder shows its image";
+    EXPECT_EQ(coverSource(tree.file("album/")), tree.file("album/folder.jpg"));
+    EXPECT_EQ(coverSource(tree.file("album/missing.mp3")), "none");
     // A folder named like an image, or a FIFO, is no picture and does not block.
-    tree.dir("odd/cover.jpg");
-    ASSERT_EQ(::mkfifo(tree.path("odd/folder.jpg").c_str(), 0600), 0);
-    const std::string song = writeMp3(tree.path("odd/song.mp3"));
+    tree.folder("odd/cover.jpg");
+    ASSERT_EQ(::mkfifo(tree.file("odd/folder.jpg").c_str(), 0600), 0);
+    const std::string song = writeMp3(tree.file("odd/song.mp3"));
     EXPECT_EQ(coverSource(song), "none");
     // A damaged "MP3" falls through to the folder.
-    writeBytes(tree.path("album/broken.mp3"), "ID3\x04\x00\x00\x7f\x7f\x7f\x7f garbage");
-    EXPECT_EQ(coverSource(tree.path("album/broken.mp3")), tree.path("album/folder.jpg"));
+    writeBytes(tree.file("album/broken.mp3"), "ID3\x04\x00\x00\x7f\x7f\x7f\x7f garbage");
+    EXPECT_EQ(coverSource(tree.file("album/broken.mp3")), tree.file("album/folder.jpg"));
 }
 
 TEST(CoverEtag, DiffersWithTheBytesAndIsQuoted) {
@@ -177,18 +177,18 @@ TEST(CoverEtag, DiffersWithTheBytesAndIsQuoted) {
 
 class CoverHttpTest : public ::testing::Test {
 protected:
-    TempTree tree;
+    TempDir tree;
     FakePlayer player;
     CheckedServer server{player.mainWindow()};
     std::string song, plain;
 
     void SetUp() override {
         ASSERT_TRUE(server.started());
-        server.router().settings().setSharedDirs({tree.path("music")});
-        song = writeMp3(tree.path("music/a/song.mp3"), kJpeg);
-        plain = writeMp3(tree.path("music/b/plain.mp3"));
-        writeBytes(tree.path("music/b/front.png"), kPng);
-        writeMp3(tree.path("private/secret.mp3"), kJpeg);
+        server.router().settings().setSharedDirs({tree.file("music")});
+        song = writeMp3(tree.file("music/a/song.mp3"), kJpeg);
+        plain = writeMp3(tree.file("music/b/plain.mp3"));
+        writeBytes(tree.file("music/b/front.png"), kPng);
+        writeMp3(tree.file("private/secret.mp3"), kJpeg);
         player.setEntries({{song, "song"}, {"http://radio.example/x.mp3", "radio"}, {plain, "plain"}});
     }
     test::RawResponse get(const std::string& target, const std::string& extra = {}) {
@@ -225,10 +225,10 @@ TEST_F(CoverHttpTest, ALibraryFilesCoverWithItsValidator) {
 TEST_F(CoverHttpTest, RefusedOrMissingIs404) {
     const std::string targets[] = {
         "/cover",
-        "/cover?path=" + encoded(tree.path("private/secret.mp3")),
-        "/cover?path=" + encoded(tree.path("music/a/../../private/secret.mp3")),
-        "/cover?path=" + encoded(tree.path("music/a/none.mp3")),
-        "/cover?path=" + encoded(tree.path("music/b/front.png")),  // not a library file
+        "/cover?path=" + encoded(tree.file("private/secret.mp3")),
+        "/cover?path=" + encoded(tree.file("music/a/../../private/secret.mp3")),
+        "/cover?path=" + encoded(tree.file("music/a/none.mp3")),
+        "/cover?path=" + encoded(tree.file("music/b/front.png")),  // not a library file
         "/cover?path=search%3a%2f%2fsong",
         "/cover?index=1",   // a URL
         "/cover?index=7",   // past the end

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "platform/Module.h"
 
@@ -32,10 +32,10 @@ inline bool isWellFormedXml(const std::string& document) {
 class AttackTest : public ::testing::Test {
 protected:
     // The test executable links the web assets, so the router serves them.
-    AttackTest() : server(tree.path("test.ini"), platform::moduleHandle(reinterpret_cast<const void*>(&kSecret))) {
-        music = tree.dir("music");
-        tree.file("music/a.mp3", 100);
-        tree.file("music/sub/b.mp3", 100);
+    AttackTest() : server(tree.file("test.ini"), platform::moduleHandle(reinterpret_cast<const void*>(&kSecret))) {
+        music = tree.folder("music");
+        tree.writePattern("music/a.mp3", 100);
+        tree.writePattern("music/sub/b.mp3", 100);
         secretFile("outside/secret.mp3");
         secretFile("musical/secret.mp3");
         secretFile("secret.mp3");
@@ -43,11 +43,11 @@ protected:
     }
 
     void secretFile(const std::string& relative) {
-        tree.file(relative);
-        std::ofstream(tree.path(relative), std::ios::binary) << kSecret;
+        tree.write(relative);
+        std::ofstream(tree.file(relative), std::ios::binary) << kSecret;
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     libtest::LibraryServer server;
     std::string music;
 };

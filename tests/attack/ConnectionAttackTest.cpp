@@ -150,7 +150,7 @@ TEST_F(ConnectionAttackTest, PipelinedRequestsAreAnsweredInOrder) {
     EXPECT_EQ(readAnswer(socket, carry).body, "1");
     const auto range = readAnswer(socket, carry);
     EXPECT_EQ(range.status, 206);
-    EXPECT_EQ(range.body, test::TempTree::pattern(0, 10));
+    EXPECT_EQ(range.body, test::TempDir::pattern(0, 10));
     EXPECT_EQ(readAnswer(socket, carry).body.rfind("last(", 0), 0u);
     EXPECT_TRUE(peerClosed(socket));
     EXPECT_EQ(server.entries().size(), 1u);

@@ -28,7 +28,7 @@ TEST_F(ContentTypeAttackTest, StoredTitleComesBackAsPlainText) {
 }
 
 TEST_F(ContentTypeAttackTest, HostileFileNameInAShareComesBackAsPlainText) {
-    const std::string file = tree.file("music/q\"<img src=x onerror=alert(1)>.mp3", 10);
+    const std::string file = tree.writePattern("music/q\"<img src=x onerror=alert(1)>.mp3", 10);
     ASSERT_EQ(server.get("/enqueuefile?filename=" + percentEncode(file)).body, "1");
     const auto response = server.get("/getplaylistfilename?index=0");
     EXPECT_EQ(response.body, file);
@@ -59,7 +59,7 @@ TEST_F(ContentTypeAttackTest, SharedFilesGetAnAudioTypeInAnyLetterCase) {
     };
     for (const auto& f : files) {
         // HTML bytes under a music name: a browser must not run them.
-        const std::string path = tree.file(std::string("music/types/") + f.name);
+        const std::string path = tree.write(std::string("music/types/") + f.name);
         std::ofstream(path, std::ios::binary) << "<html><script>alert(1)</script></html>";
         const auto response = server.get("download", path, "");
         EXPECT_EQ(response.status, 200) << f.name;

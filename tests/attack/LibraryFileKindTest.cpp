@@ -2,7 +2,7 @@
 // (and links whose final target is a regular file with a music name) are
 // listed, expanded or indexed; search answers only with files of the folders
 // shared now, even from an index made before a share was removed.
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "config/Settings.h"
 #include "library/LibraryText.h"
@@ -21,13 +21,13 @@ namespace {
 
 class LibraryFileKindTest : public ::testing::Test {
 protected:
-    LibraryFileKindTest() : settings(tree.path("test.ini")) {
-        music = tree.dir("music");
-        tree.file("music/Alpha.mp3", 10);
-        ::mkfifo(tree.path("music/Fifo.mp3").c_str(), 0600);
-        tree.file("outside/Notes.txt", 10);
-        tree.file("outside/Real.ogg", 10);
-        tree.dir("outside/Folder.mp3");
+    LibraryFileKindTest() : settings(tree.file("test.ini")) {
+        music = tree.folder("music");
+        tree.writePattern("music/Alpha.mp3", 10);
+        ::mkfifo(tree.file("music/Fifo.mp3").c_str(), 0600);
+        tree.writePattern("outside/Notes.txt", 10);
+        tree.writePattern("outside/Real.ogg", 10);
+        tree.folder("outside/Folder.mp3");
         link("outside/Notes.txt", "music/Leak.mp3");
         link("outside/Real.ogg", "music/Linked.mp3");
         link("outside/Folder.mp3", "music/Dir.mp3");   // a folder: walked as a folder
@@ -36,10 +36,10 @@ protected:
         settings.setSharedDirs({music});
     }
     void link(const std::string& target, const std::string& at) {
-        std::filesystem::create_symlink(tree.path(target), tree.path(at));
+        std::filesystem::create_symlink(tree.file(target), tree.file(at));
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     Settings settings;
     std::string music;
 };
@@ -69,7 +69,7 @@ TEST_F(LibraryFileKindTest, ListableOnlyForRegularFilesAndLinksToMusic) {
 }
 
 TEST_F(LibraryFileKindTest, ExpansionAndIndexTakeOnlyPlayableFiles) {
-    MediaLibrary library(settings, tree.path("index"));
+    MediaLibrary library(settings, tree.file("index"));
     std::vector<std::string> items;
     library.expandPath(music, items);
     EXPECT_EQ(items, (std::vector<std::string>{music + "/Alpha.mp3", music + "/Linked.mp3"}));
@@ -97,11 +97,11 @@ TEST_F(LibraryFileKindTest, ExpansionAndIndexTakeOnlyPlayableFiles) {
 }
 
 TEST_F(LibraryFileKindTest, SearchAnswersOnlyFromTodaysShares) {
-    const std::string other = tree.dir("other");
-    tree.file("other/Zebra Song.mp3", 10);
-    tree.file("music/Zebra Tune.mp3", 10);
+    const std::string other = tree.folder("other");
+    tree.writePattern("other/Zebra Song.mp3", 10);
+    tree.writePattern("music/Zebra Tune.mp3", 10);
     settings.setSharedDirs({music, other});
-    MediaLibrary library(settings, tree.path("index"));
+    MediaLibrary library(settings, tree.file("index"));
     ASSERT_TRUE(library.startIndexer());
     library.waitIndexerIdle();
     std::vector<FileEntry> before;

@@ -2,7 +2,7 @@
 // the plugin and its INI, so the plugin is known to turn them on: DNS
 // rebinding, a cross-site command, a stored script, and password guessing.
 #include "tests/support/PlayerProcess.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "http/AccessControl.h"
 #include "http/HttpLimits.h"
@@ -16,8 +16,8 @@ namespace {
 class NetworkProcessAttackTest : public ::testing::Test {
 protected:
     void startPlayer(const std::string& extraIni = "") {
-        music = tree.dir("music");
-        tree.file("music/a.mp3", 10);
+        music = tree.folder("music");
+        tree.writePattern("music/a.mp3", 10);
         player = std::make_unique<test::PlayerProcess>("Shared Dirs=" + music + "\r\n" + extraIni);
     }
 
@@ -26,7 +26,7 @@ protected:
     }
     std::string own() const { return "Host: 127.0.0.1:" + std::to_string(player->port()) + "\r\n"; }
 
-    test::TempTree tree;
+    test::TempDir tree;
     std::string music;
     std::unique_ptr<test::PlayerProcess> player;
 };

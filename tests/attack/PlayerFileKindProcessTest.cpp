@@ -4,7 +4,7 @@
 // hold the player, and SIGTERM still ends it. A link to a real music file
 // keeps working.
 #include "tests/support/PlayerProcess.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "library/LibraryText.h"
 
@@ -24,18 +24,18 @@ namespace {
 class PlayerFileKindProcessTest : public ::testing::Test {
 protected:
     PlayerFileKindProcessTest() {
-        music = tree.dir("music");
-        tree.file("music/a.mp3", 10);
-        fifo = tree.path("music/x.mp3");
+        music = tree.folder("music");
+        tree.writePattern("music/a.mp3", 10);
+        fifo = tree.file("music/x.mp3");
         ::mkfifo(fifo.c_str(), 0600);
-        socketFile = tree.path("music/s.mp3");
+        socketFile = tree.file("music/s.mp3");
         bindSocketFile();
-        std::ofstream(tree.file("outside/secret.txt"), std::ios::binary) << "SECRET";
-        std::ofstream(tree.file("outside/real.mp3"), std::ios::binary) << "REAL";
-        badLink = tree.path("music/song.mp3");
-        goodLink = tree.path("music/good.mp3");
-        std::filesystem::create_symlink(tree.path("outside/secret.txt"), badLink);
-        std::filesystem::create_symlink(tree.path("outside/real.mp3"), goodLink);
+        std::ofstream(tree.write("outside/secret.txt"), std::ios::binary) << "SECRET";
+        std::ofstream(tree.write("outside/real.mp3"), std::ios::binary) << "REAL";
+        badLink = tree.file("music/song.mp3");
+        goodLink = tree.file("music/good.mp3");
+        std::filesystem::create_symlink(tree.file("outside/secret.txt"), badLink);
+        std::filesystem::create_symlink(tree.file("outside/real.mp3"), goodLink);
         player = std::make_unique<test::PlayerProcess>("Shared Dirs=" + music + "\r\n");
     }
 
@@ -50,7 +50,7 @@ protected:
 
     test::Answer get(const std::string& target) { return player->ask(target); }
 
-    test::TempTree tree;
+    test::TempDir tree;
     std::string music, fifo, socketFile, badLink, goodLink;
     platform::Socket unixSocket;
     std::unique_ptr<test::PlayerProcess> player;

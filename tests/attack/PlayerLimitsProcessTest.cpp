@@ -4,7 +4,7 @@
 // client address.
 #include "tests/attack/ListServer.h"
 #include "tests/support/PlayerProcess.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "library/LibraryText.h"
 #include "platform/player/PlaylistLimits.h"
@@ -20,8 +20,8 @@ namespace {
 class PlayerLimitsProcessTest : public ::testing::Test {
 protected:
     PlayerLimitsProcessTest() {
-        music = tree.dir("music");
-        tree.file("music/a.mp3", 10);
+        music = tree.folder("music");
+        tree.writePattern("music/a.mp3", 10);
         player = std::make_unique<test::PlayerProcess>("Shared Dirs=" + music + "\r\n");
     }
 
@@ -37,7 +37,7 @@ protected:
         return std::async(std::launch::async, [this, name, from] { return enqueue(name, from); });
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     std::string music;
     std::unique_ptr<test::PlayerProcess> player;
 };

@@ -3,7 +3,7 @@
 // every library request, a hostile file name, the diagnostic page, and an
 // idle flood from one address while another address is served.
 #include "tests/support/PlayerProcess.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "http/HttpLimits.h"
 #include "library/LibraryText.h"
@@ -21,11 +21,11 @@ namespace {
 class PlayerProcessAttackTest : public ::testing::Test {
 protected:
     PlayerProcessAttackTest() {
-        music = tree.dir("music");
-        tree.file("music/a.mp3", 10);
-        hostile = tree.file("music/q\"<script>x]]>\r\nInjected: yes\n#x.mp3", 10);
-        std::ofstream(tree.file("outside/secret.mp3"), std::ios::binary) << "SECRET";
-        std::ofstream(tree.file("musical/secret.mp3"), std::ios::binary) << "SECRET";
+        music = tree.folder("music");
+        tree.writePattern("music/a.mp3", 10);
+        hostile = tree.writePattern("music/q\"<script>x]]>\r\nInjected: yes\n#x.mp3", 10);
+        std::ofstream(tree.write("outside/secret.mp3"), std::ios::binary) << "SECRET";
+        std::ofstream(tree.write("musical/secret.mp3"), std::ios::binary) << "SECRET";
         player = std::make_unique<test::PlayerProcess>("Shared Dirs=" + music + "\r\n");
     }
 
@@ -33,7 +33,7 @@ protected:
         return player->ask(target, "Host: localhost\r\n", from);
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     std::string music, hostile;
     std::unique_ptr<test::PlayerProcess> player;
 };
@@ -43,8 +43,8 @@ TEST_F(PlayerProcessAttackTest, NothingOutsideTheShareIsReached) {
     const std::string enc = percentEncode(music);
     for (const std::string& path :
          {percentEncode(music + "/../outside/secret.mp3"), enc + "/%2e%2e/outside/secret.mp3",
-          percentEncode(tree.path("musical/secret.mp3")), percentEncode(music + "/a.mp3") + "%00/../../secret.mp3",
-          percentEncode(tree.path("outside")) + "/", percentEncode("/" + music + "/../outside")}) {
+          percentEncode(tree.file("musical/secret.mp3")), percentEncode(music + "/a.mp3") + "%00/../../secret.mp3",
+          percentEncode(tree.file("outside")) + "/", percentEncode("/" + music + "/../outside")}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(get("/library.js?path=" + path).body.find("secret"), std::string::npos);
         EXPECT_EQ(get("/download?path=" + path).status, 404);

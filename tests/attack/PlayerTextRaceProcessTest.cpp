@@ -3,7 +3,7 @@
 // title and file name. A reader must get the text whole or nothing, never
 // bytes of an entry a clear has already freed.
 #include "tests/support/PlayerProcess.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "library/LibraryText.h"
 
@@ -23,8 +23,8 @@ const std::string kTitle = "title-" + std::string(40, 'T');
 const std::string kFileName = "http://h/" + std::string(40, 'F') + ".mp3";
 
 TEST(PlayerTextRaceProcessTest, ReadersNeverSeeTextsThatAClearFreed) {
-    test::TempTree tree;
-    const std::string music = tree.dir("music");
+    test::TempDir tree;
+    const std::string music = tree.folder("music");
     test::PlayerProcess player("Shared Dirs=" + music + "\r\n");
 
     constexpr int kRounds = 1500;

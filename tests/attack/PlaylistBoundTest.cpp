@@ -43,7 +43,7 @@ TEST_F(PlaylistBoundTest, OneRemoteListExpandsToTheBoundAtMost) {
 }
 
 TEST_F(PlaylistBoundTest, AdditionsStopAtTheBoundWhateverTheirKind) {
-    tree.file("music/c.mp3", 10);  // the share now expands to three files
+    tree.writePattern("music/c.mp3", 10);  // the share now expands to three files
     struct Case {
         const char* what;
         std::size_t before;

@@ -38,7 +38,7 @@ void expectHeadIntact(const libtest::Response& response) {
 
 class ReflectionTest : public AttackTest {
 protected:
-    ReflectionTest() { hostile = tree.file("music/" + kHostileName + ".mp3", 50); }
+    ReflectionTest() { hostile = tree.writePattern("music/" + kHostileName + ".mp3", 50); }
     std::string hostile;
 };
 
@@ -120,7 +120,7 @@ TEST_F(ReflectionTest, HostileFileNameCannotSplitTheDownloadHead) {
         if (quoted[i] == '\\') ++i;
         else EXPECT_NE(quoted[i], '"') << disposition;
     }
-    EXPECT_EQ(response.body, test::TempTree::pattern(0, 50));
+    EXPECT_EQ(response.body, test::TempDir::pattern(0, 50));
 }
 
 TEST_F(ReflectionTest, HostileFileNameStaysOneM3uEntry) {

@@ -24,12 +24,12 @@ protected:
     TraversalTest() {
         // A link inside the share to the folder beside it: reachable as the
         // file system resolves it, but ".." after it must not climb out.
-        std::filesystem::create_directory_symlink(tree.path("outside"), music + "/link");
+        std::filesystem::create_directory_symlink(tree.file("outside"), music + "/link");
     }
 
     std::vector<Form> forms() const {
         const std::string enc = percentEncode(music);
-        const std::string outside = tree.path("outside/secret.mp3");
+        const std::string outside = tree.file("outside/secret.mp3");
         auto plain = [](const char* what, const std::string& path) { return Form{what, percentEncode(path)}; };
         return {
             plain("dot-dot file", music + "/../outside/secret.mp3"),
@@ -42,11 +42,11 @@ protected:
             plain("trailing slash on file", music + "/../secret.mp3/"),
             plain("leading double slash", "/" + music + "/../secret.mp3"),
             plain("absolute outside", outside),
-            plain("absolute outside folder", tree.path("outside") + "/"),
-            plain("sibling with shared prefix", tree.path("musical/secret.mp3")),
-            plain("sibling folder with shared prefix", tree.path("musical")),
+            plain("absolute outside folder", tree.file("outside") + "/"),
+            plain("sibling with shared prefix", tree.file("musical/secret.mp3")),
+            plain("sibling folder with shared prefix", tree.file("musical")),
             plain("relative", "../secret.mp3"),
-            plain("parent of the share", tree.root()),
+            plain("parent of the share", tree.path()),
             plain("through the link and up", music + "/link/../secret.mp3"),
             plain("through the link and up twice", music + "/link/../../secret.mp3"),
             plain("NUL then dot-dot", music + std::string("/a.mp3\0/../../secret.mp3", 25)),
@@ -91,7 +91,7 @@ TEST_F(TraversalTest, NoFormReachesAnythingOutsideTheShare) {
         for (const char* name : {"secret%2emp3", "outside", "musical"}) {
             EXPECT_EQ(browse.body.find(std::string("\"name\" : \"") + name), std::string::npos) << browse.body;
         }
-        EXPECT_EQ(browse.body.find(percentEncode(tree.path("outside"))), std::string::npos) << browse.body;
+        EXPECT_EQ(browse.body.find(percentEncode(tree.file("outside"))), std::string::npos) << browse.body;
 
         const auto download = server.get("/download?path=" + form.encoded);
         EXPECT_EQ(download.status, 404);
@@ -119,7 +119,7 @@ TEST_F(TraversalTest, OneBadLineOfAListDoesNotLetTheOthersOut) {
     const std::string list = listLine(percentEncode(music + "/a.mp3")) +
                              listLine(percentEncode(music + "/../secret.mp3")) +
                              listLine(percentEncode(music) + "/%2e%2e/outside/secret.mp3") +
-                             listLine(percentEncode(tree.path("musical/secret.mp3")));
+                             listLine(percentEncode(tree.file("musical/secret.mp3")));
     EXPECT_EQ(server.get("/enqueueplaylist?playlist=" + list).body, "1");
     const auto entries = server.entries();
     ASSERT_EQ(entries.size(), 1u);

@@ -5,9 +5,9 @@
 
 #include "tests/support/LoopThread.h"
 
-#include "config/ConfigDialog.h"
-#include "config/ConfigPages.h"
-#include "config/ConfigTemplates.h"
+#include "plugin/dialog/ConfigDialog.h"
+#include "plugin/dialog/ConfigPages.h"
+#include "plugin/dialog/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "http/HttpResponse.h"
 #include "http/Server.h"

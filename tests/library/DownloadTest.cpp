@@ -2,7 +2,7 @@
 // client that leaves in the middle of a file.
 #include "library/LibraryText.h"
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,14 +14,14 @@
 namespace lyrebox {
 namespace {
 
-using test::TempTree;
+using test::TempDir;
 
 class DownloadTest : public ::testing::Test {
 protected:
-    DownloadTest() : server(tree.path("test.ini")) {
-        music = tree.dir("music");
+    DownloadTest() : server(tree.file("test.ini")) {
+        music = tree.folder("music");
         server.share({music});
-        tree.file("music/a.mp3", 1000);
+        tree.writePattern("music/a.mp3", 1000);
     }
     libtest::Response download(const std::string& path, const std::string& range = "", bool withRange = false) {
         std::string request = "GET /download?path=" + percentEncode(path) + " HTTP/1.1\r\nHost: localhost\r\n";
@@ -29,7 +29,7 @@ protected:
         return server.request(request + "Connection: close\r\n\r\n");
     }
 
-    TempTree tree;
+    TempDir tree;
     libtest::LibraryServer server;
     std::string music;
 };
@@ -42,7 +42,7 @@ TEST_F(DownloadTest, WholeFile) {
     EXPECT_EQ(response.header("Content-Disposition"), "inline; filename=\"a.mp3\"");
     EXPECT_EQ(response.header("Accept-Ranges"), "bytes");
     EXPECT_EQ(response.header("Content-Range"), "");
-    EXPECT_EQ(response.body, TempTree::pattern(0, 1000));
+    EXPECT_EQ(response.body, TempDir::pattern(0, 1000));
 }
 
 TEST_F(DownloadTest, EveryRangeForm) {
@@ -72,24 +72,24 @@ TEST_F(DownloadTest, EveryRangeForm) {
         EXPECT_EQ(response.header("Content-Range"), c.contentRange);
         if (c.status == 416) continue;
         EXPECT_EQ(response.header("Content-Length"), std::to_string(c.count));
-        EXPECT_EQ(response.body, TempTree::pattern(c.first, c.count));
+        EXPECT_EQ(response.body, TempDir::pattern(c.first, c.count));
     }
 }
 
 TEST_F(DownloadTest, FilesAcrossChunkSizes) {
     for (std::size_t size : {0u, 1u, 1024u, 1025u, 2048u, 70000u}) {
-        const std::string path = tree.file("music/size" + std::to_string(size) + ".ogg", size);
+        const std::string path = tree.writePattern("music/size" + std::to_string(size) + ".ogg", size);
         const auto response = download(path);
         EXPECT_EQ(response.status, 200) << size;
-        EXPECT_EQ(response.body, TempTree::pattern(0, size)) << size;
+        EXPECT_EQ(response.body, TempDir::pattern(0, size)) << size;
     }
 }
 
 TEST_F(DownloadTest, ErrorsAndContentTypes) {
-    tree.file("music/notes.txt", 10);
-    tree.file("outside.mp3", 10);
-    tree.dir("music/Album");
-    for (const std::string& path : std::vector<std::string>{music + "/notes.txt", tree.path("outside.mp3"),
+    tree.writePattern("music/notes.txt", 10);
+    tree.writePattern("outside.mp3", 10);
+    tree.folder("music/Album");
+    for (const std::string& path : std::vector<std::string>{music + "/notes.txt", tree.file("outside.mp3"),
                                                             music + "/missing.mp3", "search://a", "http://h/x.mp3",
                                                             music + "/a.mp3/"}) {
         const auto response = download(path);
@@ -100,13 +100,13 @@ TEST_F(DownloadTest, ErrorsAndContentTypes) {
     EXPECT_EQ(directory.status, 500);
     EXPECT_EQ(directory.body, "<h1>500 Internal Server Error</h1>");
     // The extension's letter case does not change the type.
-    tree.file("music/SONG.MP3", 5);
+    tree.writePattern("music/SONG.MP3", 5);
     EXPECT_EQ(download(music + "/SONG.MP3").header("Content-Type"), "audio/mpeg");
-    EXPECT_EQ(download(music + "/SONG.MP3").body, TempTree::pattern(0, 5));
+    EXPECT_EQ(download(music + "/SONG.MP3").body, TempDir::pattern(0, 5));
 }
 
 TEST_F(DownloadTest, FileNamesCannotBreakTheHeader) {
-    tree.file("music/say \"hi\" \\ now.mp3", 4);
+    tree.writePattern("music/say \"hi\" \\ now.mp3", 4);
     const auto response = download(music + "/say \"hi\" \\ now.mp3");
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.header("Content-Disposition"), "inline; filename=\"say \\\"hi\\\" \\\\ now.mp3\"");
@@ -119,7 +119,7 @@ TEST_F(DownloadTest, FifoWithAMusicNameIsNotServed) {
 }
 
 TEST_F(DownloadTest, FilesOfFourGibibytesAndMoreKeepTheirSize) {
-    const std::string huge = tree.file("music/huge.flac");
+    const std::string huge = tree.write("music/huge.flac");
     const std::uint64_t size = (4ULL << 30) + 10;  // sparse: only the tail is written
     std::filesystem::resize_file(huge, size - 10);
     {
@@ -147,7 +147,7 @@ TEST_F(DownloadTest, FilesOfFourGibibytesAndMoreKeepTheirSize) {
 }
 
 TEST_F(DownloadTest, ClientLeavingMidFileDoesNotStopTheServer) {
-    const std::string big = tree.file("music/big.mp3");
+    const std::string big = tree.write("music/big.mp3");
     std::filesystem::resize_file(big, 256u * 1024 * 1024);
     {
         auto leaving = server.connect();
@@ -161,7 +161,7 @@ TEST_F(DownloadTest, ClientLeavingMidFileDoesNotStopTheServer) {
             got += static_cast<std::size_t>(n);
         }
         const auto other = download(music + "/a.mp3");  // served while the big one is in flight
-        EXPECT_EQ(other.body, TempTree::pattern(0, 1000));
+        EXPECT_EQ(other.body, TempDir::pattern(0, 1000));
     }  // the client goes away with most of the file unsent
     for (int i = 0; i < 3; ++i) EXPECT_EQ(download(music + "/a.mp3", "bytes=-10", true).status, 206);
 }

@@ -2,7 +2,7 @@
 #include "config/Settings.h"
 #include "library/MediaLibrary.h"
 #include "tests/support/FakePlayer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +15,16 @@ using Strings = std::vector<std::string>;
 class GatewayEnqueueTest : public ::testing::TestWithParam<bool> {
 protected:
     GatewayEnqueueTest()
-        : settings(tree.path("test.ini")), library(settings), gateway(player.mainWindow(), nullptr, library) {
-        music = tree.dir("music");
+        : settings(tree.file("test.ini")), library(settings), gateway(player.mainWindow(), nullptr, library) {
+        music = tree.folder("music");
         settings.setSharedDirs({music});
-        tree.file("music/b.mp3");
-        tree.file("music/A.mp3");
-        tree.file("music/sub/c.mp3");
+        tree.write("music/b.mp3");
+        tree.write("music/A.mp3");
+        tree.write("music/sub/c.mp3");
         if (GetParam()) gateway.useWindowThreadRelay();
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     Settings settings;
     MediaLibrary library;
     test::FakePlayer player{test::FakePlayer::OnThisThread};

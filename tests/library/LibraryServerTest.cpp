@@ -3,7 +3,7 @@
 #include "library/LibraryText.h"
 #include "library/MediaLibrary.h"
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <filesystem>
 
@@ -12,12 +12,12 @@
 namespace lyrebox {
 namespace {
 
-using test::TempTree;
+using test::TempDir;
 
 class LibraryServerTest : public ::testing::Test {
 protected:
-    LibraryServerTest() : server(tree.path("test.ini")) {
-        music = tree.dir("music");
+    LibraryServerTest() : server(tree.file("test.ini")) {
+        music = tree.folder("music");
         share({music});
     }
     void share(std::vector<std::string> dirs) { server.share(std::move(dirs)); }
@@ -31,7 +31,7 @@ protected:
         return response.body;
     }
 
-    TempTree tree;
+    TempDir tree;
     libtest::LibraryServer server;
     std::string music;
 };
@@ -51,21 +51,21 @@ TEST_F(LibraryServerTest, NoSharedDirectoriesGiveAnEmptyRoot) {
 }
 
 TEST_F(LibraryServerTest, RootListingForNoPathSlashAndOutsidePaths) {
-    const std::string other = tree.dir("other");
+    const std::string other = tree.folder("other");
     share({music, other});
     const std::string root = "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n\n" + dirEntry(music, music) +
                              "\n,\n" + dirEntry(other, other) + "\n]});";
     EXPECT_EQ(server.get("/library.js").body, root);
-    for (const std::string& path : std::vector<std::string>{"/", "", "/etc", tree.root(), music + "al", music + "/..", "relative"}) {
+    for (const std::string& path : std::vector<std::string>{"/", "", "/etc", tree.path(), music + "al", music + "/..", "relative"}) {
         EXPECT_EQ(browse(path), root) << path;
     }
 }
 
 TEST_F(LibraryServerTest, ListsOnlyDirectoriesAndPlayableFiles) {
-    tree.file("music/a.MP3", 3);
-    tree.file("music/b.txt", 3);
-    tree.file("music/README", 3);
-    tree.dir("music/Sub");
+    tree.writePattern("music/a.MP3", 3);
+    tree.writePattern("music/b.txt", 3);
+    tree.writePattern("music/README", 3);
+    tree.folder("music/Sub");
     const std::string body = browse(music + "/", "&sortby=0");
     EXPECT_EQ(body, "({\"path\" : \"" + percentEncode(music + "/") +
                         "\",\n\"auth\" : \"\",\n\"files\" : [\n{\"name\" : \"..\",\"type\" : \"$UP$\" },\n" + dirEntry("Sub", music + "/Sub") +
@@ -76,9 +76,9 @@ TEST_F(LibraryServerTest, ListsOnlyDirectoriesAndPlayableFiles) {
 TEST_F(LibraryServerTest, SortsByNameDateAndSize) {
     using namespace std::chrono_literals;
     const auto now = std::filesystem::file_time_type::clock::now();
-    std::filesystem::last_write_time(tree.file("music/a.mp3", 300), now - 1h);
-    std::filesystem::last_write_time(tree.file("music/B.mp3", 100), now - 3h);
-    std::filesystem::last_write_time(tree.file("music/c\xE9.mp3", 200), now - 2h);
+    std::filesystem::last_write_time(tree.writePattern("music/a.mp3", 300), now - 1h);
+    std::filesystem::last_write_time(tree.writePattern("music/B.mp3", 100), now - 3h);
+    std::filesystem::last_write_time(tree.writePattern("music/c\xE9.mp3", 200), now - 2h);
     const auto order = [&](const std::string& query) {
         const std::string body = browse(music, query);
         std::string names;
@@ -113,16 +113,16 @@ TEST_F(LibraryServerTest, SearchPathsListOnlyTheUpEntryUntilIndexed) {
 }
 
 // Paths that name something outside the shared directory, or nothing at all.
-std::vector<std::string> hostilePaths(const TempTree& tree, const std::string& music) {
+std::vector<std::string> hostilePaths(const TempDir& tree, const std::string& music) {
     return {music + "/../secret.mp3",
             music + "/../musical/secret.mp3",
             music + "/./../secret.mp3",
             music + "/sub/../../secret.mp3",
             music + "/..",
             music + "/../",
-            tree.path("musical/secret.mp3"),
-            tree.path("musical"),
-            tree.path("secret.mp3"),
+            tree.file("musical/secret.mp3"),
+            tree.file("musical"),
+            tree.file("secret.mp3"),
             "/" + music + "/../secret.mp3",
             music + "//..//secret.mp3",
             music + std::string("/a.mp3\0/../../secret.mp3", 24),
@@ -132,10 +132,10 @@ std::vector<std::string> hostilePaths(const TempTree& tree, const std::string& m
 }
 
 TEST_F(LibraryServerTest, HostilePathsReachNothingOutside) {
-    tree.file("music/a.mp3", 10);
-    tree.file("music/sub/b.mp3", 10);
-    tree.file("musical/secret.mp3", 10);
-    tree.file("secret.mp3", 10);
+    tree.writePattern("music/a.mp3", 10);
+    tree.writePattern("music/sub/b.mp3", 10);
+    tree.writePattern("musical/secret.mp3", 10);
+    tree.writePattern("secret.mp3", 10);
     for (const auto& path : hostilePaths(tree, music)) {
         SCOPED_TRACE(path);
         EXPECT_EQ(browse(path).find("\"path\" : \"\","), 2u);
@@ -149,7 +149,7 @@ TEST_F(LibraryServerTest, HostilePathsReachNothingOutside) {
     // "%2e%2e" sent encoded arrives as ".." and is refused; sent double-encoded it is an ordinary name.
     EXPECT_EQ(server.get("/download?path=" + percentEncode(music) + "/%2e%2e/secret.mp3").status, 404);
     EXPECT_EQ(server.get("/download?path=" + percentEncode(music + "/") + "%252e%252e%2fsecret.mp3").status, 404);
-    const std::string playlist = "t\t" + music + "/../secret.mp3\nu\t" + tree.path("secret.mp3") + "\n";
+    const std::string playlist = "t\t" + music + "/../secret.mp3\nu\t" + tree.file("secret.mp3") + "\n";
     EXPECT_EQ(server.get("/enqueueplaylist?playlist=" + percentEncode(playlist)).body, "1");
     EXPECT_TRUE(server.entries().empty());
 }
@@ -157,8 +157,8 @@ TEST_F(LibraryServerTest, HostilePathsReachNothingOutside) {
 // Adding nothing is no failure: only the path rule and the bounds answer "0".
 // A file named directly is taken whatever its extension.
 TEST_F(LibraryServerTest, EnqueueingNothingPlayableAnswersOne) {
-    tree.dir("music/empty");
-    tree.file("music/texts/notes.txt", 5);
+    tree.folder("music/empty");
+    tree.writePattern("music/texts/notes.txt", 5);
     for (const std::string& path : {music + "/empty", music + "/texts", music + "/missing"}) {
         EXPECT_EQ(server.get("/enqueuefile?filename=" + percentEncode(path)).body, "1") << path;
         EXPECT_EQ(server.get("/insertfile?index=0&filename=" + percentEncode(path)).body, "1") << path;
@@ -169,14 +169,14 @@ TEST_F(LibraryServerTest, EnqueueingNothingPlayableAnswersOne) {
 }
 
 TEST_F(LibraryServerTest, SymlinksAreFollowedAsTheFileSystemDoes) {
-    tree.file("elsewhere/linked.mp3", 10);
-    std::filesystem::create_directory_symlink(tree.path("elsewhere"), music + "/link");
+    tree.writePattern("elsewhere/linked.mp3", 10);
+    std::filesystem::create_directory_symlink(tree.file("elsewhere"), music + "/link");
     EXPECT_EQ(get("download", music + "/link/linked.mp3").status, 200);
     EXPECT_NE(browse(music + "/link").find("linked%2emp3"), std::string::npos);
 }
 
 TEST_F(LibraryServerTest, RootDirectoryAsShareCoversEverything) {
-    tree.file("music/a.mp3", 10);
+    tree.writePattern("music/a.mp3", 10);
     share({"/"});
     EXPECT_NE(browse("/").find("\"path\" : \"%2f\""), std::string::npos);
     EXPECT_EQ(get("download", music + "/a.mp3").status, 200);

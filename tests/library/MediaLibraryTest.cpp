@@ -2,7 +2,7 @@
 
 #include "config/Settings.h"
 #include "platform/SystemThread.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <filesystem>
 
@@ -13,8 +13,8 @@ namespace {
 
 class MediaLibraryTest : public ::testing::Test {
 protected:
-    MediaLibraryTest() : settings(tree.path("test.ini")), library(settings) {
-        music = tree.dir("music");
+    MediaLibraryTest() : settings(tree.file("test.ini")), library(settings) {
+        music = tree.folder("music");
         settings.setSharedDirs({music});
     }
 
@@ -24,17 +24,17 @@ protected:
         return items;
     }
 
-    test::TempTree tree;
+    test::TempDir tree;
     Settings settings;
     MediaLibrary library;
     std::string music;
 };
 
 TEST_F(MediaLibraryTest, ListsDirectoriesAndPlayableFilesOnly) {
-    tree.file("music/a.MP3", 10);
-    tree.file("music/b.txt", 10);
-    tree.file("music/noextension", 10);
-    tree.dir("music/Sub");
+    tree.writePattern("music/a.MP3", 10);
+    tree.writePattern("music/b.txt", 10);
+    tree.writePattern("music/noextension", 10);
+    tree.folder("music/Sub");
     std::set<std::string> paths;
     for (const auto& entry : library.listDirectory(music + "//")) paths.insert(entry.path);
     EXPECT_EQ(paths, (std::set<std::string>{music + "/..", music + "/Sub", music + "/a.MP3"}));
@@ -42,13 +42,13 @@ TEST_F(MediaLibraryTest, ListsDirectoriesAndPlayableFilesOnly) {
 }
 
 TEST_F(MediaLibraryTest, LookupFileNeedsAllowedListablePath) {
-    tree.file("music/a.mp3", 10);
-    tree.file("music/b.txt", 10);
-    tree.file("outside.mp3", 10);
+    tree.writePattern("music/a.mp3", 10);
+    tree.writePattern("music/b.txt", 10);
+    tree.writePattern("outside.mp3", 10);
     EXPECT_EQ(library.lookupFile(music + "/a.mp3").name, "a.mp3");
     EXPECT_EQ(library.lookupFile(music + "/a.mp3").size, 10u);
     EXPECT_TRUE(library.lookupFile(music + "/b.txt").name.empty());
-    EXPECT_TRUE(library.lookupFile(tree.path("outside.mp3")).name.empty());
+    EXPECT_TRUE(library.lookupFile(tree.file("outside.mp3")).name.empty());
     EXPECT_TRUE(library.lookupFile(music + "/../outside.mp3").name.empty());
     EXPECT_TRUE(library.lookupFile("search://a").name.empty());
     EXPECT_TRUE(library.lookupFile("http://h/a.mp3").name.empty());
@@ -86,13 +86,13 @@ TEST_F(MediaLibraryTest, SharedDirsAreReadLive) {
 }
 
 TEST_F(MediaLibraryTest, ExpandsDirectoriesInByteOrderOfFullPaths) {
-    tree.file("music/b.mp3");
-    tree.file("music/A.mp3");
-    tree.file("music/sub/c.mp3");
-    tree.file("music/sub/notes.txt");
-    tree.file("music/B/x.mp3");
-    tree.file("music/Z.ogg");
-    tree.dir("music/empty");
+    tree.write("music/b.mp3");
+    tree.write("music/A.mp3");
+    tree.write("music/sub/c.mp3");
+    tree.write("music/sub/notes.txt");
+    tree.write("music/B/x.mp3");
+    tree.write("music/Z.ogg");
+    tree.folder("music/empty");
     const std::vector<std::string> expected{music + "/A.mp3", music + "/B/x.mp3", music + "/Z.ogg",
                                             music + "/b.mp3", music + "/sub/c.mp3"};
     EXPECT_EQ(expand(music), expected);
@@ -103,8 +103,8 @@ TEST_F(MediaLibraryTest, ExpandsDirectoriesInByteOrderOfFullPaths) {
 }
 
 TEST_F(MediaLibraryTest, ExpandsSingleFilesAndPlainUrls) {
-    tree.file("music/a.mp3");
-    tree.file("music/notes.txt");
+    tree.write("music/a.mp3");
+    tree.write("music/notes.txt");
     EXPECT_EQ(expand(music + "/a.mp3/"), std::vector<std::string>{music + "/a.mp3"});
     EXPECT_EQ(expand(music + "/notes.txt"), std::vector<std::string>{music + "/notes.txt"});
     EXPECT_EQ(expand("http://host/x.mp3"), std::vector<std::string>{"http://host/x.mp3"});
@@ -113,30 +113,30 @@ TEST_F(MediaLibraryTest, ExpandsSingleFilesAndPlainUrls) {
 }
 
 TEST_F(MediaLibraryTest, ExpansionSortsWhatWasGatheredBefore) {
-    tree.file("music/a.mp3");
+    tree.write("music/a.mp3");
     std::vector<std::string> items{"zz-earlier"};
     library.expandPath(music, items);
     EXPECT_EQ(items, (std::vector<std::string>{music + "/a.mp3", "zz-earlier"}));
 }
 
 TEST_F(MediaLibraryTest, FollowsSymlinksButNotLoops) {
-    tree.file("music/a.mp3");
-    tree.file("elsewhere/linked.mp3");
-    std::filesystem::create_directory_symlink(tree.path("elsewhere"), tree.path("music/link"));
-    std::filesystem::create_directory_symlink(music, tree.path("music/loop"));
+    tree.write("music/a.mp3");
+    tree.write("elsewhere/linked.mp3");
+    std::filesystem::create_directory_symlink(tree.file("elsewhere"), tree.file("music/link"));
+    std::filesystem::create_directory_symlink(music, tree.file("music/loop"));
     EXPECT_EQ(expand(music), (std::vector<std::string>{music + "/a.mp3", music + "/link/linked.mp3"}));
 }
 
 TEST_F(MediaLibraryTest, DeepTreesExpandWithoutRecursion) {
     std::string relative = "music";
     for (int depth = 0; depth < 400; ++depth) relative += "/d";
-    tree.file(relative + "/deep.mp3");
+    tree.write(relative + "/deep.mp3");
     // On a stack as small as a connection thread's, or smaller.
     std::vector<std::string> items;
     platform::SystemThread thread;
     ASSERT_TRUE(thread.start([&] { library.expandPath(music, items); }, 64 * 1024));
     thread.join();
-    EXPECT_EQ(items, std::vector<std::string>{tree.path(relative + "/deep.mp3")});
+    EXPECT_EQ(items, std::vector<std::string>{tree.file(relative + "/deep.mp3")});
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // installed.
 #include "library/LibraryText.h"
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <array>
 #include <cstdio>
@@ -32,8 +32,8 @@ bool haveFfmpeg() {
 
 class RealClientTest : public ::testing::Test {
 protected:
-    RealClientTest() : server(tree.path("test.ini")) {
-        music = tree.dir("music");
+    RealClientTest() : server(tree.file("test.ini")) {
+        music = tree.folder("music");
         server.share({music});
     }
     void SetUp() override {
@@ -45,7 +45,7 @@ protected:
     }
     std::string base() const { return "http://" + server.hostPort(); }
 
-    test::TempTree tree;
+    test::TempDir tree;
     libtest::LibraryServer server;
     std::string music;
     std::string song;

@@ -2,19 +2,19 @@
 // including a second server whose play list the first one fetches.
 #include "library/LibraryText.h"
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 namespace lyrebox {
 namespace {
 
-using test::TempTree;
+using test::TempDir;
 
 class StreamTest : public ::testing::Test {
 protected:
-    StreamTest() : server(tree.path("test.ini")) {
-        music = tree.dir("music");
+    StreamTest() : server(tree.file("test.ini")) {
+        music = tree.folder("music");
         server.share({music});
     }
     libtest::Response stream(const std::string& path, const std::string& headers = "Host: h:5151\r\n") {
@@ -25,13 +25,13 @@ protected:
     }
     std::string command(const std::string& target) { return server.get(target).body; }
 
-    TempTree tree;
+    TempDir tree;
     libtest::LibraryServer server;
     std::string music;
 };
 
 TEST_F(StreamTest, SingleFile) {
-    tree.file("music/a.mp3");
+    tree.write("music/a.mp3");
     const auto response = stream(music + "/a.mp3");
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.body, "#EXTM3U\n#EXTINF:0,a.mp3\n" + url("h:5151", music + "/a.mp3") + "\n");
@@ -42,10 +42,10 @@ TEST_F(StreamTest, SingleFile) {
 }
 
 TEST_F(StreamTest, DirectoryInByteOrderOfFullPaths) {
-    tree.file("music/b.mp3");
-    tree.file("music/A.mp3");
-    tree.file("music/sub/c.mp3");
-    tree.file("music/sub/cover.jpg");
+    tree.write("music/b.mp3");
+    tree.write("music/A.mp3");
+    tree.write("music/sub/c.mp3");
+    tree.write("music/sub/cover.jpg");
     const std::string expected = "#EXTM3U\n#EXTINF:0,A.mp3\n" + url("h:5151", music + "/A.mp3") +
                                  "\n#EXTINF:0,b.mp3\n" + url("h:5151", music + "/b.mp3") + "\n#EXTINF:0,c.mp3\n" +
                                  url("h:5151", music + "/sub/c.mp3") + "\n";
@@ -54,7 +54,7 @@ TEST_F(StreamTest, DirectoryInByteOrderOfFullPaths) {
 }
 
 TEST_F(StreamTest, NothingPlayableIsNotFound) {
-    tree.file("music/only/notes.txt");
+    tree.write("music/only/notes.txt");
     for (const std::string& path : std::vector<std::string>{music + "/only", music + "/missing", "", "search://"}) {
         const auto response = stream(path);
         EXPECT_EQ(response.status, 404) << path;
@@ -66,7 +66,7 @@ TEST_F(StreamTest, NothingPlayableIsNotFound) {
 TEST_F(StreamTest, PlainUrlAndHostRule) {
     EXPECT_EQ(stream("http://host/x.mp3").body,
               "#EXTM3U\n#EXTINF:0,x.mp3\n" + url("h:5151", "http://host/x.mp3") + "\n");
-    tree.file("music/a.mp3");
+    tree.write("music/a.mp3");
     const std::string noHost = "#EXTM3U\n#EXTINF:0,a.mp3\n" + url("", music + "/a.mp3") + "\n";
     EXPECT_EQ(stream(music, "").body, noHost);
     EXPECT_EQ(stream(music, "Host: evil.example/\"x\r\n").body, noHost);
@@ -74,18 +74,18 @@ TEST_F(StreamTest, PlainUrlAndHostRule) {
 }
 
 TEST_F(StreamTest, NamesWithLineBreaksStayOneEntry) {
-    tree.file("music/two\nlines.mp3");
+    tree.write("music/two\nlines.mp3");
     EXPECT_EQ(stream(music).body,
               "#EXTM3U\n#EXTINF:0,twolines.mp3\n" + url("h:5151", music + "/two\nlines.mp3") + "\n");
 }
 
 class RemoteTest : public StreamTest {
 protected:
-    RemoteTest() : remote(tree.path("remote.ini")) {
-        remoteMusic = tree.dir("remote music");
+    RemoteTest() : remote(tree.file("remote.ini")) {
+        remoteMusic = tree.folder("remote music");
         remote.share({remoteMusic});
-        tree.file("remote music/Z.mp3", 20);
-        tree.file("remote music/caf\xE9 & co.mp3", 10);
+        tree.writePattern("remote music/Z.mp3", 20);
+        tree.writePattern("remote music/caf\xE9 & co.mp3", 10);
     }
     std::string remoteStreamUrl() {
         return "http://" + remote.hostPort() + "/stream?path=" + percentEncode(remoteMusic) + "&auth=";
@@ -113,7 +113,7 @@ TEST_F(RemoteTest, EnqueueAddsOneEntryPerRemoteDownloadTitledByName) {
     EXPECT_EQ(entries[1].title, "caf\xE9 & co.mp3");
     // The entries are real download URLs of the other server.
     const std::string target = entries[1].fileName.substr(entries[1].fileName.find("/download"));
-    EXPECT_EQ(remote.get(target).body, TempTree::pattern(0, 10));
+    EXPECT_EQ(remote.get(target).body, TempDir::pattern(0, 10));
 }
 
 TEST_F(RemoteTest, DeadOrRefusingServersGiveNothing) {
@@ -136,9 +136,9 @@ TEST_F(RemoteTest, DeadOrRefusingServersGiveNothing) {
 }
 
 TEST_F(StreamTest, FileCommands) {
-    tree.file("music/b.mp3");
-    tree.file("music/A.mp3");
-    tree.file("music/sub/c.mp3");
+    tree.write("music/b.mp3");
+    tree.write("music/A.mp3");
+    tree.write("music/sub/c.mp3");
     const std::string a = music + "/A.mp3";
     EXPECT_EQ(command("/enqueuefile?title=My%20Title&filename=" + percentEncode(a)), "1");
     auto entries = server.entries();
@@ -161,11 +161,11 @@ TEST_F(StreamTest, FileCommands) {
 }
 
 TEST_F(StreamTest, PlayfileOutsideTheSharesLeavesPlaybackAlone) {
-    tree.file("music/a.mp3");
-    tree.file("outside.mp3");
+    tree.write("music/a.mp3");
+    tree.write("outside.mp3");
     server.player.setEntries({{"keep.mp3", "Keep"}}, 0);
     server.player.takeLog();
-    EXPECT_EQ(command("/playfile?title=t&filename=" + percentEncode(tree.path("outside.mp3"))), "0");
+    EXPECT_EQ(command("/playfile?title=t&filename=" + percentEncode(tree.file("outside.mp3"))), "0");
     EXPECT_TRUE(server.player.takeLog().empty());
     EXPECT_EQ(server.entries().size(), 1u);
 

@@ -6,7 +6,7 @@
 #include "library/Indexer.h"
 #include "library/LibrarySearcher.h"
 #include "library/MediaLibrary.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +36,11 @@ bool eventually(const std::function<bool()>& condition) {
 class AutoIndexTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        tree.dir("m");
-        settings.setSharedDirs({tree.path("m")});
+        tree.folder("m");
+        settings.setSharedDirs({tree.file("m")});
     }
     std::unique_ptr<MediaLibrary> makeLibrary(const std::string& index = "index") {
-        return std::make_unique<MediaLibrary>(settings, tree.path(index));
+        return std::make_unique<MediaLibrary>(settings, tree.file(index));
     }
     static std::size_t hits(MediaLibrary& library, const std::string& query) {
         return library.searchWithTotal(query, false).total;
@@ -50,12 +50,12 @@ protected:
         return !library.autoPassPending() && !library.indexerState().running;
     }
 
-    TempTree tree;
-    Settings settings{tree.path("test.ini")};
+    TempDir tree;
+    Settings settings{tree.file("test.ini")};
 };
 
 TEST_F(AutoIndexTest, StartWithSharesAndNoIndexBuildsOne) {
-    tree.file("m/Artist/First Song.mp3");
+    tree.write("m/Artist/First Song.mp3");
     auto library = makeLibrary();
     EXPECT_FALSE(library->indexerState().hasIndex);
     library->setAutoIndex(true);
@@ -65,50 +65,50 @@ TEST_F(AutoIndexTest, StartWithSharesAndNoIndexBuildsOne) {
 }
 
 TEST_F(AutoIndexTest, AddedFilesAreFoundAndRemovedOnesGo) {
-    tree.file("m/Old.mp3");
+    tree.write("m/Old.mp3");
     auto library = makeLibrary();
     library->setAutoIndex(true);
     ASSERT_TRUE(eventually([&] { return hits(*library, "old") == 1; }));
 
     // In a folder that did not exist: it is watched from its creation on.
-    const std::string fresh = tree.file("m/New Folder/Deeper/Fresh Track.mp3");
+    const std::string fresh = tree.write("m/New Folder/Deeper/Fresh Track.mp3");
     EXPECT_TRUE(eventually([&] { return hits(*library, "fresh track") == 1; }));
-    tree.file("m/New Folder/Deeper/Second One.mp3");
+    tree.write("m/New Folder/Deeper/Second One.mp3");
     EXPECT_TRUE(eventually([&] { return hits(*library, "second one") == 1; }));
 
     std::filesystem::remove(fresh);
     EXPECT_TRUE(eventually([&] { return hits(*library, "fresh") == 0; }));
-    std::filesystem::rename(tree.path("m/Old.mp3"), tree.path("m/Renamed.mp3"));
+    std::filesystem::rename(tree.file("m/Old.mp3"), tree.file("m/Renamed.mp3"));
     EXPECT_TRUE(eventually([&] { return hits(*library, "old") == 0 && hits(*library, "renamed") == 1; }));
 }
 
 TEST_F(AutoIndexTest, ABurstOfChangesStartsAtMostTwoPasses) {
-    tree.file("m/Seed.mp3");
+    tree.write("m/Seed.mp3");
     auto library = makeLibrary();
     library->setAutoIndex(true);
     ASSERT_TRUE(eventually([&] { return hits(*library, "seed") == 1 && settled(*library); }));
     const auto before = library->autoPassesStarted();
-    tree.dir("m/Burst");
-    for (int i = 0; i < 1000; ++i) tree.file("m/Burst/Burst " + std::to_string(i) + ".mp3");
+    tree.folder("m/Burst");
+    for (int i = 0; i < 1000; ++i) tree.write("m/Burst/Burst " + std::to_string(i) + ".mp3");
     ASSERT_TRUE(eventually([&] { return hits(*library, "burst") == 1001 && settled(*library); }));
     EXPECT_LE(library->autoPassesStarted() - before, 2u);
 }
 
 TEST_F(AutoIndexTest, ChangedSharesAreIndexedAndWatched) {
-    tree.file("m/In M.mp3");
-    tree.file("other/In Other.mp3");
+    tree.write("m/In M.mp3");
+    tree.write("other/In Other.mp3");
     auto library = makeLibrary();
     library->setAutoIndex(true);
     ASSERT_TRUE(eventually([&] { return hits(*library, "m") == 1; }));
-    settings.setSharedDirs({tree.path("other")});
+    settings.setSharedDirs({tree.file("other")});
     library->setSharedDirs(settings.sharedDirs());
     EXPECT_TRUE(eventually([&] { return hits(*library, "other") == 1 && hits(*library, "m") == 0; }));
-    tree.file("other/Later.mp3");
+    tree.write("other/Later.mp3");
     EXPECT_TRUE(eventually([&] { return hits(*library, "later") == 1; }));
 }
 
 TEST_F(AutoIndexTest, OffStartsNothing) {
-    tree.file("m/Song.mp3");
+    tree.write("m/Song.mp3");
     auto off = makeLibrary("index-off");
     off->setAutoIndex(true);  // it may start its first pass or not before it is turned off
     off->setAutoIndex(false);
@@ -123,11 +123,11 @@ TEST_F(AutoIndexTest, OffStartsNothing) {
     quick.quiet = 100ms;
     on->setAutoIndex(true, quick);
     ASSERT_TRUE(eventually([&] { return hits(*on, "song") == 1 && settled(*on); }));
-    tree.file("m/Witness.mp3");
+    tree.write("m/Witness.mp3");
     ASSERT_TRUE(eventually([&] { return hits(*on, "witness") == 1; }));
     ASSERT_TRUE(eventually([&] { return settled(*on); }));
     auto started = on->autoPassesStarted();
-    tree.file("m/Second Witness.mp3");
+    tree.write("m/Second Witness.mp3");
     ASSERT_TRUE(eventually([&] { return on->autoPassesStarted() > started && settled(*on); }));
 
     EXPECT_EQ(off->autoPassesStarted(), startedBefore);
@@ -139,9 +139,9 @@ TEST_F(AutoIndexTest, OffStartsNothing) {
 }
 
 TEST_F(AutoIndexTest, NeverTurnedOnNothingStarts) {
-    tree.file("m/Song.mp3");
+    tree.write("m/Song.mp3");
     auto library = makeLibrary();
-    settings.setSharedDirs({tree.path("m"), tree.path("m2")});
+    settings.setSharedDirs({tree.file("m"), tree.file("m2")});
     library->setSharedDirs(settings.sharedDirs());  // a change of shares, heard by nobody
     EXPECT_EQ(library->autoPassesStarted(), 0u);
     EXPECT_FALSE(library->indexerState().running);
@@ -149,8 +149,8 @@ TEST_F(AutoIndexTest, NeverTurnedOnNothingStarts) {
 }
 
 TEST_F(AutoIndexTest, TheIndexInsideAShareDoesNotKeepStartingPasses) {
-    settings.setSharedDirs({tree.root()});
-    tree.file("m/Song.mp3");
+    settings.setSharedDirs({tree.path()});
+    tree.write("m/Song.mp3");
     auto library = makeLibrary("m/index");  // the index lies inside the share
     AutoIndexTiming quick;
     quick.quiet = 100ms;
@@ -161,7 +161,7 @@ TEST_F(AutoIndexTest, TheIndexInsideAShareDoesNotKeepStartingPasses) {
     auto witness = makeLibrary("witness-index");
     ASSERT_TRUE(witness->startIndexer());
     witness->waitIndexerIdle();
-    tree.file("m/Marker.mp3");
+    tree.write("m/Marker.mp3");
     ASSERT_TRUE(eventually([&] { return hits(*library, "marker") == 1 && settled(*library); }));
     // The marker's pass, and none for the index files that pass wrote.
     EXPECT_LE(library->autoPassesStarted() - started, 2u);

@@ -11,14 +11,14 @@ namespace {
 class FoldedSearchTest : public SearchFixture {
 protected:
     void SetUp() override {
-        tree.file("m/B\xC3\xA9la Kov\xC3\xA1" "cs - Dance.mp3");
-        tree.file("m/Caf\xC3\xA9 del Mar.mp3");
-        tree.file("m/Alpha Band/1999 - First Light/01 - Morning.mp3");
-        tree.file("m/Alpha Band/1999 - First Light/02 - Evening.mp3");
-        tree.file("m/Beta Group/Morning Again.ogg");
-        tree.file("m/Gar\xC3\xA7ons - Zo\xC3\xAB.flac");
-        tree.file("m/Stra\xC3\x9F" "enmusik.mp3");
-        ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+        tree.write("m/B\xC3\xA9la Kov\xC3\xA1" "cs - Dance.mp3");
+        tree.write("m/Caf\xC3\xA9 del Mar.mp3");
+        tree.write("m/Alpha Band/1999 - First Light/01 - Morning.mp3");
+        tree.write("m/Alpha Band/1999 - First Light/02 - Evening.mp3");
+        tree.write("m/Beta Group/Morning Again.ogg");
+        tree.write("m/Gar\xC3\xA7ons - Zo\xC3\xAB.flac");
+        tree.write("m/Stra\xC3\x9F" "enmusik.mp3");
+        ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     }
     std::vector<std::string> found(const std::string& query, bool dirsOnly = false) {
         return sorted(paths(find(query, dirsOnly)));
@@ -26,10 +26,10 @@ protected:
 };
 
 TEST_F(FoldedSearchTest, QueriesAsTyped) {
-    const std::string kovacs = tree.path("m/B\xC3\xA9la Kov\xC3\xA1" "cs - Dance.mp3");
-    const std::string morning = tree.path("m/Alpha Band/1999 - First Light/01 - Morning.mp3");
-    const std::string again = tree.path("m/Beta Group/Morning Again.ogg");
-    const std::string garcons = tree.path("m/Gar\xC3\xA7ons - Zo\xC3\xAB.flac");
+    const std::string kovacs = tree.file("m/B\xC3\xA9la Kov\xC3\xA1" "cs - Dance.mp3");
+    const std::string morning = tree.file("m/Alpha Band/1999 - First Light/01 - Morning.mp3");
+    const std::string again = tree.file("m/Beta Group/Morning Again.ogg");
+    const std::string garcons = tree.file("m/Gar\xC3\xA7ons - Zo\xC3\xAB.flac");
     const struct {
         std::string query;
         std::vector<std::string> expected;
@@ -37,23 +37,23 @@ TEST_F(FoldedSearchTest, QueriesAsTyped) {
         {"kovacs", {kovacs}},
         {"Kov\xC3\xA1" "cs", {kovacs}},
         {"bela dance", {kovacs}},
-        {"cafe", {tree.path("m/Caf\xC3\xA9 del Mar.mp3")}},
-        {"CAFE DEL", {tree.path("m/Caf\xC3\xA9 del Mar.mp3")}},
+        {"cafe", {tree.file("m/Caf\xC3\xA9 del Mar.mp3")}},
+        {"CAFE DEL", {tree.file("m/Caf\xC3\xA9 del Mar.mp3")}},
         {"morn", {morning, again}},
         {"Morn", {morning, again}},
         {"Morning", {morning, again}},
         {"alpha morning", {morning}},
         {"alpha morn", {morning}},
-        {"band light evening", {tree.path("m/Alpha Band/1999 - First Light/02 - Evening.mp3")}},
+        {"band light evening", {tree.file("m/Alpha Band/1999 - First Light/02 - Evening.mp3")}},
         {"garcons", {garcons}},
         {"zoe", {garcons}},
-        {"strassenmusik", {tree.path("m/Stra\xC3\x9F" "enmusik.mp3")}},
+        {"strassenmusik", {tree.file("m/Stra\xC3\x9F" "enmusik.mp3")}},
         {"morning -again", {morning}},  // the sign keeps its meaning in both halves
         {"nothing like this", {}},
         {"alpha zzz", {}},
         // A folder's word alone finds the folder, not everything inside it.
-        {"alpha", {tree.path("m/Alpha Band")}},
-        {"light", {tree.path("m/Alpha Band/1999 - First Light")}},
+        {"alpha", {tree.file("m/Alpha Band")}},
+        {"light", {tree.file("m/Alpha Band/1999 - First Light")}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(found(c.query), sorted(c.expected)) << c.query;
@@ -61,35 +61,35 @@ TEST_F(FoldedSearchTest, QueriesAsTyped) {
 }
 
 TEST_F(FoldedSearchTest, FoldersOnlyKeepsFolders) {
-    EXPECT_EQ(found("alpha", true), std::vector<std::string>{tree.path("m/Alpha Band")});
-    EXPECT_EQ(found("first light", true), std::vector<std::string>{tree.path("m/Alpha Band/1999 - First Light")});
+    EXPECT_EQ(found("alpha", true), std::vector<std::string>{tree.file("m/Alpha Band")});
+    EXPECT_EQ(found("first light", true), std::vector<std::string>{tree.file("m/Alpha Band/1999 - First Light")});
     EXPECT_TRUE(found("kovacs", true).empty());
 }
 
 TEST_F(SearchFixture, NameResultsComeFirstInTheirOwnOrderThenFoldedOnesWithoutRepeats) {
-    tree.file("m/Song.mp3");
-    tree.file("m/Song Song Song.mp3");
-    tree.file("m/Songbook/Intro.mp3");
-    tree.file("m/Other/Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/Song.mp3");
+    tree.write("m/Song Song Song.mp3");
+    tree.write("m/Songbook/Intro.mp3");
+    tree.write("m/Other/Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const SearchResult result = searcher.find("song", false);
     const auto got = paths(result.items);
     ASSERT_EQ(got.size(), 4u);
     // The name query alone: the three files whose names hold the word.
     EXPECT_EQ(sorted({got[0], got[1], got[2]}),
-              sorted({tree.path("m/Song.mp3"), tree.path("m/Song Song Song.mp3"), tree.path("m/Other/Song.mp3")}));
+              sorted({tree.file("m/Song.mp3"), tree.file("m/Song Song Song.mp3"), tree.file("m/Other/Song.mp3")}));
     // Then the prefix matches of the folded words, in index order; a folder's
     // word alone does not bring in what the folder holds.
     EXPECT_EQ(std::vector<std::string>(got.begin() + 3, got.end()),
-              (std::vector<std::string>{tree.path("m/Songbook")}));
+              (std::vector<std::string>{tree.file("m/Songbook")}));
     EXPECT_EQ(result.total, 4u);
     EXPECT_FALSE(result.cut);
 }
 
 TEST_F(SearchFixture, TheLimitCountsBothHalves) {
-    for (int i = 0; i < 300; ++i) tree.file("m/Hit " + std::to_string(i) + ".mp3");
-    for (int i = 0; i < 300; ++i) tree.file("m/Hits Folder/Hitting " + std::to_string(i) + ".mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 0; i < 300; ++i) tree.write("m/Hit " + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 300; ++i) tree.write("m/Hits Folder/Hitting " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const SearchResult result = searcher.find("hit", false);
     ASSERT_EQ(result.items.size(), 500u);
     EXPECT_EQ(result.total, 601u);  // 300 names, the folder and its 300 files by prefix
@@ -103,8 +103,8 @@ TEST_F(SearchFixture, TheLimitCountsBothHalves) {
     EXPECT_EQ(prefixOnly.items.size(), 300u);
     EXPECT_EQ(prefixOnly.total, 300u);
     EXPECT_FALSE(prefixOnly.cut);
-    for (int i = 300; i < 700; ++i) tree.file("m/Hit " + std::to_string(i) + ".mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 300; i < 700; ++i) tree.write("m/Hit " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const SearchResult more = searcher.find("hit", false);
     EXPECT_EQ(more.items.size(), 500u);
     EXPECT_EQ(more.total, 1001u);
@@ -116,8 +116,8 @@ TEST_F(SearchFixture, NoIndexOrNoQueryGivesAnEmptyResult) {
     EXPECT_TRUE(none.items.empty());
     EXPECT_EQ(none.total, 0u);
     EXPECT_FALSE(none.cut);
-    tree.file("m/Anything.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/Anything.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(searcher.find("", false).total, 0u);
     EXPECT_EQ(searcher.find("anything", false).total, 1u);
 }

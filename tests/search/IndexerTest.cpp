@@ -16,7 +16,7 @@ namespace {
 using IndexPassTest = SearchFixture;
 
 TEST_F(IndexPassTest, NoIndexBeforeTheFirstPass) {
-    tree.file("music/Song.mp3");
+    tree.write("music/Song.mp3");
     EXPECT_TRUE(find("song").empty());
     EXPECT_FALSE(std::filesystem::exists(indexPath()));  // searching created nothing
 }
@@ -28,23 +28,23 @@ TEST_F(IndexPassTest, EmptySharedListGivesAnEmptyIndex) {
 }
 
 TEST_F(IndexPassTest, DirectoryItemsComeBeforeSubdirectories) {
-    tree.file("m/B/Inner.mp3");
-    tree.file("m/A/Deep/Deeper.ogg");
-    tree.file("m/top.flac");
-    tree.file("m/notes.txt");
-    tree.file("m/.hidden.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/B/Inner.mp3");
+    tree.write("m/A/Deep/Deeper.ogg");
+    tree.write("m/top.flac");
+    tree.write("m/notes.txt");
+    tree.write("m/.hidden.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const auto stored = storedPaths();
     // m's own items first (in file-system order; m itself has no document),
     // then the subtree of each subdirectory in the order the items came.
     ASSERT_EQ(stored.size(), 7u);
     EXPECT_EQ(sorted({stored.begin(), stored.begin() + 4}),
-              sorted({tree.path("m/A"), tree.path("m/B"), tree.path("m/top.flac"), tree.path("m/.hidden.mp3")}));
-    const std::vector<std::string> underA = {tree.path("m/A/Deep"), tree.path("m/A/Deep/Deeper.ogg")};
-    const std::vector<std::string> underB = {tree.path("m/B/Inner.mp3")};
+              sorted({tree.file("m/A"), tree.file("m/B"), tree.file("m/top.flac"), tree.file("m/.hidden.mp3")}));
+    const std::vector<std::string> underA = {tree.file("m/A/Deep"), tree.file("m/A/Deep/Deeper.ogg")};
+    const std::vector<std::string> underB = {tree.file("m/B/Inner.mp3")};
     std::vector<std::string> expected;
     for (auto it = stored.begin(); it != stored.begin() + 4; ++it) {
-        const auto& more = *it == tree.path("m/A") ? underA : *it == tree.path("m/B") ? underB
+        const auto& more = *it == tree.file("m/A") ? underA : *it == tree.file("m/B") ? underB
                                                                                      : std::vector<std::string>{};
         expected.insert(expected.end(), more.begin(), more.end());
     }
@@ -52,10 +52,10 @@ TEST_F(IndexPassTest, DirectoryItemsComeBeforeSubdirectories) {
 }
 
 TEST_F(IndexPassTest, AnIndexDirectoryThatCannotBeMadeLeavesNoIndex) {
-    tree.file("m/Song.mp3");
-    const std::string blocked = tree.file("blocker") + "/index";  // below a file
+    tree.write("m/Song.mp3");
+    const std::string blocked = tree.write("blocker") + "/index";  // below a file
     PassInput input;
-    input.dirs = {tree.path("m")};
+    input.dirs = {tree.file("m")};
     input.extensions = playableExtensions();
     lucene::analysis::filename::FilenameAnalyzer analyzer;
     std::atomic<bool> stop{false};
@@ -66,26 +66,26 @@ TEST_F(IndexPassTest, AnIndexDirectoryThatCannotBeMadeLeavesNoIndex) {
 }
 
 TEST_F(IndexPassTest, TrailingSlashesGiveTheSamePaths) {
-    tree.file("m/a.mp3");
-    ASSERT_EQ(pass({tree.path("m///")}), PassResult::Published);
-    EXPECT_EQ(storedPaths(), std::vector<std::string>{tree.path("m/a.mp3")});
+    tree.write("m/a.mp3");
+    ASSERT_EQ(pass({tree.file("m///")}), PassResult::Published);
+    EXPECT_EQ(storedPaths(), std::vector<std::string>{tree.file("m/a.mp3")});
 }
 
 TEST_F(IndexPassTest, NamesOfFilesAndDirectories) {
-    tree.file("m/MP3");                 // no ".", equals a playable extension
-    tree.file("m/Song.Name.mp3");       // cut before the last "."
-    tree.dir("m/Vol.2");                // a directory keeps its whole name
-    tree.file("m/README");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    EXPECT_EQ(paths(find("mp3")), std::vector<std::string>{tree.path("m/MP3")});
-    EXPECT_EQ(paths(find("song.name")), std::vector<std::string>{tree.path("m/Song.Name.mp3")});
+    tree.write("m/MP3");                 // no ".", equals a playable extension
+    tree.write("m/Song.Name.mp3");       // cut before the last "."
+    tree.folder("m/Vol.2");                // a directory keeps its whole name
+    tree.write("m/README");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("mp3")), std::vector<std::string>{tree.file("m/MP3")});
+    EXPECT_EQ(paths(find("song.name")), std::vector<std::string>{tree.file("m/Song.Name.mp3")});
     EXPECT_TRUE(find("song").empty());
-    EXPECT_EQ(paths(find("vol.2")), std::vector<std::string>{tree.path("m/Vol.2")});
+    EXPECT_EQ(paths(find("vol.2")), std::vector<std::string>{tree.file("m/Vol.2")});
     EXPECT_TRUE(find("readme").empty());
 }
 
 TEST_F(IndexPassTest, SingleFileEntryIsIndexedWhateverItsExtension) {
-    const std::string file = tree.file("Notes Here.txt", 12);
+    const std::string file = tree.writePattern("Notes Here.txt", 12);
     ASSERT_EQ(pass({file + "/"}), PassResult::Published);
     const auto results = find("notes");
     ASSERT_EQ(results.size(), 1u);
@@ -95,26 +95,26 @@ TEST_F(IndexPassTest, SingleFileEntryIsIndexedWhateverItsExtension) {
 }
 
 TEST_F(IndexPassTest, NestedSharesIndexInnerFilesTwice) {
-    tree.file("m/inner/Twice.mp3");
-    ASSERT_EQ(pass({tree.path("m"), tree.path("m/inner"), tree.path("missing")}), PassResult::Published);
+    tree.write("m/inner/Twice.mp3");
+    ASSERT_EQ(pass({tree.file("m"), tree.file("m/inner"), tree.file("missing")}), PassResult::Published);
     EXPECT_EQ(paths(find("twice")),
-              (std::vector<std::string>{tree.path("m/inner/Twice.mp3"), tree.path("m/inner/Twice.mp3")}));
+              (std::vector<std::string>{tree.file("m/inner/Twice.mp3"), tree.file("m/inner/Twice.mp3")}));
 }
 
 TEST_F(IndexPassTest, SizeKeepsTheLow32Bits) {
-    const std::string big = tree.file("m/Huge.wav");
+    const std::string big = tree.write("m/Huge.wav");
     std::filesystem::resize_file(big, (std::uint64_t{5} << 32) + 7);  // sparse
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const auto results = find("huge");
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].size, 7u);
 }
 
 TEST_F(IndexPassTest, SymbolicLinkLoopsAreNotFollowedRoundAndRound) {
-    tree.file("m/sub/Loop Song.mp3");
-    std::filesystem::create_directory_symlink("..", tree.path("m/sub/up"));
-    std::filesystem::create_directory_symlink(".", tree.path("m/sub/here"));
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/sub/Loop Song.mp3");
+    std::filesystem::create_directory_symlink("..", tree.file("m/sub/up"));
+    std::filesystem::create_directory_symlink(".", tree.file("m/sub/here"));
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     // Once directly; once more through each link (whose targets are entered
     // once, not again below themselves).
     EXPECT_LE(find("loop").size(), 3u);
@@ -127,29 +127,29 @@ TEST_F(IndexPassTest, StoredPathsKeepEveryByte) {
         if (c != '/') low.push_back(static_cast<char>(c));
     }
     for (int c = 0x80; c <= 0xFF; ++c) high.push_back(static_cast<char>(c));
-    const std::string lowPath = tree.file("m/" + low + ".mp3");
-    const std::string highPath = tree.file("m/" + high + ".mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    const std::string lowPath = tree.write("m/" + low + ".mp3");
+    const std::string highPath = tree.write("m/" + high + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(sorted(paths(find("roundtrip"))), sorted({lowPath, highPath}));
 }
 
 TEST_F(IndexPassTest, ANewPassReplacesTheIndex) {
-    tree.file("m/First.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    std::filesystem::rename(tree.path("m/First.mp3"), tree.path("m/Second.mp3"));
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/First.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    std::filesystem::rename(tree.file("m/First.mp3"), tree.file("m/Second.mp3"));
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_TRUE(find("first").empty());
     EXPECT_EQ(find("second").size(), 1u);
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);  // back into the first generation
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);  // back into the first generation
     EXPECT_EQ(find("second").size(), 1u);
 }
 
 class IndexerTest : public SearchFixture {};
 
 TEST_F(IndexerTest, SecondStartWhileAPassRunsStartsNothing) {
-    tree.file("m/Song.mp3");
-    Settings settings(tree.path("lyrebox.ini"));
-    settings.setSharedDirs({tree.path("m")});
+    tree.write("m/Song.mp3");
+    Settings settings(tree.file("lyrebox.ini"));
+    settings.setSharedDirs({tree.file("m")});
     MediaLibrary library(settings, indexPath());
     {
         // Holding the open/close lock keeps the pass before its writer opens.
@@ -162,12 +162,12 @@ TEST_F(IndexerTest, SecondStartWhileAPassRunsStartsNothing) {
     EXPECT_FALSE(library.isIndexing());
     std::vector<FileEntry> results;
     library.search("song", results, false);
-    EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
+    EXPECT_EQ(paths(results), std::vector<std::string>{tree.file("m/Song.mp3")});
 }
 
 TEST_F(IndexerTest, APassOfAnotherIndexerOnTheSameDirectoryWaitsForNothing) {
-    tree.file("m/Song.mp3");
-    Indexer indexer(playableExtensions(), {tree.path("m")}, indexPath());
+    tree.write("m/Song.mp3");
+    Indexer indexer(playableExtensions(), {tree.file("m")}, indexPath());
     {
         std::filesystem::create_directories(indexPath());
         PassGuard running(IndexStore{indexPath()});  // as if another pass ran
@@ -184,12 +184,12 @@ TEST_F(IndexerTest, APassOfAnotherIndexerOnTheSameDirectoryWaitsForNothing) {
 }
 
 TEST_F(IndexerTest, SharedDirsGivenLaterAreUsedByTheNextPass) {
-    tree.file("m/Song.mp3");
-    tree.file("n/Other.mp3");
-    Settings settings(tree.path("lyrebox.ini"));
-    settings.setSharedDirs({tree.path("m")});
+    tree.write("m/Song.mp3");
+    tree.write("n/Other.mp3");
+    Settings settings(tree.file("lyrebox.ini"));
+    settings.setSharedDirs({tree.file("m")});
     MediaLibrary library(settings, indexPath());
-    SharedDirList replaced({tree.path("n")});
+    SharedDirList replaced({tree.file("n")});
     library.setSharedDirs(replaced);
     ASSERT_TRUE(library.startIndexer());
     library.waitIndexerIdle();
@@ -203,12 +203,12 @@ TEST_F(IndexerTest, SharedDirsGivenLaterAreUsedByTheNextPass) {
 }
 
 TEST_F(IndexerTest, DestructionStopsARunningPassAndKeepsThePreviousIndex) {
-    tree.file("m/Kept.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    tree.file("m/Later.mp3");
+    tree.write("m/Kept.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    tree.write("m/Later.mp3");
     {
         auto hold = IndexStore::lockOpenClose();
-        auto indexer = std::make_unique<Indexer>(playableExtensions(), std::vector<std::string>{tree.path("m")},
+        auto indexer = std::make_unique<Indexer>(playableExtensions(), std::vector<std::string>{tree.file("m")},
                                                  indexPath());
         ASSERT_TRUE(indexer->start());
         indexer->waitStarted();
@@ -222,9 +222,9 @@ TEST_F(IndexerTest, DestructionStopsARunningPassAndKeepsThePreviousIndex) {
 }
 
 TEST_F(IndexerTest, QuitDuringAPassLeavesAUsableIndexForTheNextStart) {
-    tree.file("m/Song.mp3");
-    Settings settings(tree.path("lyrebox.ini"));
-    settings.setSharedDirs({tree.path("m")});
+    tree.write("m/Song.mp3");
+    Settings settings(tree.file("lyrebox.ini"));
+    settings.setSharedDirs({tree.file("m")});
     auto first = std::make_unique<MediaLibrary>(settings, indexPath());
     std::thread quit;
     {
@@ -240,7 +240,7 @@ TEST_F(IndexerTest, QuitDuringAPassLeavesAUsableIndexForTheNextStart) {
     second.waitIndexerIdle();
     std::vector<FileEntry> results;
     second.search("song", results, false);
-    EXPECT_EQ(paths(results), std::vector<std::string>{tree.path("m/Song.mp3")});
+    EXPECT_EQ(paths(results), std::vector<std::string>{tree.file("m/Song.mp3")});
 }
 
 TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {

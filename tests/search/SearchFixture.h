@@ -5,7 +5,7 @@
 #include "library/IndexPass.h"
 #include "library/LibrarySearcher.h"
 #include "library/LibraryText.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include <CLucene.h>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ namespace lyrebox::test {
 
 class SearchFixture : public ::testing::Test {
 protected:
-    std::string indexPath() const { return tree.path("index"); }
+    std::string indexPath() const { return tree.file("index"); }
 
     PassResult pass(std::vector<std::string> dirs) {
         PassInput input;
@@ -65,8 +65,8 @@ protected:
         return out;
     }
 
-    TempTree tree;
-    LibrarySearcher searcher{tree.path("index")};
+    TempDir tree;
+    LibrarySearcher searcher{tree.file("index")};
 };
 
 }  // namespace lyrebox::test

@@ -4,7 +4,7 @@
 // One test on purpose: the router's library keeps its index beside the test
 // program, so tests of this program must not run in parallel with each other.
 #include "tests/library/LibraryServer.h"
-#include "tests/library/TempTree.h"
+#include "tests/support/TempDir.h"
 
 #include "library/LibraryText.h"
 #include "library/MediaLibrary.h"
@@ -23,14 +23,14 @@ std::string body(LibraryServer& server, const std::string& name, const std::stri
 }
 
 TEST(SearchOverHttp, ListsStreamsAndEnqueuesSearchResults) {
-    TempTree tree;
-    const std::string music = tree.dir("music");
-    const std::string wanted = tree.file("music/Artist - Title.mp3");
-    const std::string other = tree.file("music/Artist - Other.mp3");
-    const std::string folder = tree.dir("music/Rock Folder");
-    tree.file("music/Rock Folder/Rock Song.mp3");
+    TempDir tree;
+    const std::string music = tree.folder("music");
+    const std::string wanted = tree.write("music/Artist - Title.mp3");
+    const std::string other = tree.write("music/Artist - Other.mp3");
+    const std::string folder = tree.folder("music/Rock Folder");
+    tree.write("music/Rock Folder/Rock Song.mp3");
 
-    LibraryServer server(tree.path("test.ini"));
+    LibraryServer server(tree.file("test.ini"));
     Settings& settings = server.router().settings();
     MediaLibrary& library = server.library();
     server.share({music});

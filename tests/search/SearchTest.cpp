@@ -14,58 +14,58 @@ namespace {
 using SearchTest = SearchFixture;
 
 TEST_F(SearchTest, EveryWordMustMatch) {
-    tree.file("m/Red Song.mp3");
-    tree.file("m/Blue Song.mp3");
-    tree.file("m/Red Car.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    EXPECT_EQ(paths(find("red song")), std::vector<std::string>{tree.path("m/Red Song.mp3")});
-    EXPECT_EQ(paths(find("SONG blue")), std::vector<std::string>{tree.path("m/Blue Song.mp3")});
+    tree.write("m/Red Song.mp3");
+    tree.write("m/Blue Song.mp3");
+    tree.write("m/Red Car.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("red song")), std::vector<std::string>{tree.file("m/Red Song.mp3")});
+    EXPECT_EQ(paths(find("SONG blue")), std::vector<std::string>{tree.file("m/Blue Song.mp3")});
     EXPECT_EQ(find("red OR blue").size(), 3u);  // the query syntax still works
     EXPECT_EQ(find("song").size(), 2u);
 }
 
 TEST_F(SearchTest, ResultsCarryStoredFieldsAndNoTime) {
-    tree.file("m/Track One.mp3", 321);
-    tree.dir("m/Track Folder");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.writePattern("m/Track One.mp3", 321);
+    tree.folder("m/Track Folder");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     auto results = find("track");
     ASSERT_EQ(results.size(), 2u);
     std::sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
-    EXPECT_EQ(results[0].path, tree.path("m/Track Folder"));
+    EXPECT_EQ(results[0].path, tree.file("m/Track Folder"));
     EXPECT_NE(results[0].attributes & 0x10u, 0u);
-    EXPECT_EQ(results[1].path, tree.path("m/Track One.mp3"));
+    EXPECT_EQ(results[1].path, tree.file("m/Track One.mp3"));
     EXPECT_EQ(results[1].size, 321u);
     EXPECT_EQ(results[1].lastWriteTime, 0u);
 }
 
 TEST_F(SearchTest, LoneDashOrPlusBetweenBlanksSeparatesWords) {
-    tree.file("m/Artist - Title.mp3");
-    tree.file("m/Artist - Other.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    EXPECT_EQ(paths(find("Artist - Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
-    EXPECT_EQ(paths(find("Artist + Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+    tree.write("m/Artist - Title.mp3");
+    tree.write("m/Artist - Other.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("Artist - Title")), std::vector<std::string>{tree.file("m/Artist - Title.mp3")});
+    EXPECT_EQ(paths(find("Artist + Title")), std::vector<std::string>{tree.file("m/Artist - Title.mp3")});
     // A sign attached to a word is still an operator.
-    EXPECT_EQ(paths(find("artist -title")), std::vector<std::string>{tree.path("m/Artist - Other.mp3")});
+    EXPECT_EQ(paths(find("artist -title")), std::vector<std::string>{tree.file("m/Artist - Other.mp3")});
     // A colon separates words; "name:" is the searched field itself.
-    EXPECT_EQ(paths(find("Artist:Title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
-    EXPECT_EQ(paths(find("name:title")), std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+    EXPECT_EQ(paths(find("Artist:Title")), std::vector<std::string>{tree.file("m/Artist - Title.mp3")});
+    EXPECT_EQ(paths(find("name:title")), std::vector<std::string>{tree.file("m/Artist - Title.mp3")});
 }
 
 TEST_F(SearchTest, NulByteSeparatesWords) {
-    tree.file("m/Artist - Title.mp3");
-    tree.file("m/Artist - Other.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/Artist - Title.mp3");
+    tree.write("m/Artist - Other.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(paths(find(std::string("artist\0title", 12))),
-              std::vector<std::string>{tree.path("m/Artist - Title.mp3")});
+              std::vector<std::string>{tree.file("m/Artist - Title.mp3")});
 }
 
 TEST_F(SearchTest, BracketsAndMarksInNamesSeparateWords) {
-    tree.file("m/Song (Remix) [Live].mp3");
-    tree.file("m/Song (Remix).mp3");
-    tree.file("m/Track~1.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    EXPECT_EQ(paths(find("Song (Remix) [Live]")), std::vector<std::string>{tree.path("m/Song (Remix) [Live].mp3")});
-    EXPECT_EQ(paths(find("Track~1")), std::vector<std::string>{tree.path("m/Track~1.mp3")});
+    tree.write("m/Song (Remix) [Live].mp3");
+    tree.write("m/Song (Remix).mp3");
+    tree.write("m/Track~1.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    EXPECT_EQ(paths(find("Song (Remix) [Live]")), std::vector<std::string>{tree.file("m/Song (Remix) [Live].mp3")});
+    EXPECT_EQ(paths(find("Track~1")), std::vector<std::string>{tree.file("m/Track~1.mp3")});
 }
 
 TEST(PrepareQuery, SignsFieldsAndBrackets) {
@@ -132,10 +132,10 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
 }
 
 TEST_F(SearchTest, DirsOnlyFindsDirectoriesBehindManyFiles) {
-    for (int i = 0; i < 600; ++i) tree.file("m/match " + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 600; ++i) tree.write("m/match " + std::to_string(i) + ".mp3");
     // Longer names score lower, so the directories rank after all the files.
-    for (int i = 0; i < 3; ++i) tree.dir("m/match folder with a long name " + std::to_string(i));
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 0; i < 3; ++i) tree.folder("m/match folder with a long name " + std::to_string(i));
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const auto dirs = find("match", true);
     ASSERT_EQ(dirs.size(), 3u);
     for (const auto& entry : dirs) EXPECT_NE(entry.attributes & 0x10u, 0u) << entry.path;
@@ -145,8 +145,8 @@ TEST_F(SearchTest, DirsOnlyFindsDirectoriesBehindManyFiles) {
 }
 
 TEST_F(SearchTest, AtMost500Results) {
-    for (int i = 0; i < 800; ++i) tree.file("m/hit " + std::to_string(i) + ".mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 0; i < 800; ++i) tree.write("m/hit " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const auto results = paths(find("hit"));
     ASSERT_EQ(results.size(), 500u);
     auto unique = sorted(results);
@@ -157,8 +157,8 @@ TEST_F(SearchTest, AtMost500Results) {
 }
 
 TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
-    tree.file("m/foo.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/foo.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     for (const std::string query : {"foo(", "\"foo", "*", "", " - ", "\xE9", "foo~1", "(foo"}) {
         EXPECT_TRUE(find(query).empty()) << query;
     }
@@ -167,8 +167,8 @@ TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
 }
 
 TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
-    tree.file("m/Red Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/Red Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(find("((red) AND (song))").size(), 1u);
     // Deep enough to overflow even a main thread's stack in the parser.
     const std::string deep = std::string(100000, '(') + "red" + std::string(100000, ')');
@@ -176,25 +176,25 @@ TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
 }
 
 TEST_F(SearchTest, SearchDuringAPassAnswersFromThePreviousIndex) {
-    tree.file("m/Old Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    tree.file("m/New Song.mp3");
+    tree.write("m/Old Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    tree.write("m/New Song.mp3");
     std::vector<std::string> duringPass;
     PassInput input;
-    input.dirs = {tree.path("m")};
+    input.dirs = {tree.file("m")};
     input.extensions = playableExtensions();
     input.afterWalk = [&] {
         // Every document of the new pass is added but not committed yet.
         std::thread([&] { duringPass = paths(find("song")); }).join();
     };
     ASSERT_EQ(passWith(input), PassResult::Published);
-    EXPECT_EQ(duringPass, std::vector<std::string>{tree.path("m/Old Song.mp3")});
+    EXPECT_EQ(duringPass, std::vector<std::string>{tree.file("m/Old Song.mp3")});
     EXPECT_EQ(find("song").size(), 2u);
 }
 
 TEST_F(SearchTest, SearchesBesideRepeatedPassesNeverSeeAnEmptyIndex) {
-    for (int i = 0; i < 50; ++i) tree.file("m/Stable Name " + std::to_string(i) + ".mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 0; i < 50; ++i) tree.write("m/Stable Name " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     std::atomic<bool> done{false};
     std::atomic<int> searches{0}, wrong{0};
     std::thread reader([&] {
@@ -206,7 +206,7 @@ TEST_F(SearchTest, SearchesBesideRepeatedPassesNeverSeeAnEmptyIndex) {
             ++searches;
         }
     });
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(pass({tree.path("m")}), PassResult::Published);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(pass({tree.file("m")}), PassResult::Published);
     done.store(true);
     reader.join();
     EXPECT_EQ(wrong.load(), 0) << "of " << searches.load() << " searches";
@@ -216,18 +216,18 @@ TEST_F(SearchTest, SearchesBesideRepeatedPassesNeverSeeAnEmptyIndex) {
 // also when a generation directory comes round again with no search between,
 // and by searches running on several threads at once.
 TEST_F(SearchTest, EveryPublishedPassIsSeenByTheNextSearch) {
-    tree.file("m/First Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    tree.write("m/First Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(find("song").size(), 1u);
-    tree.file("m/Second Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
-    tree.file("m/Third Song.mp3");
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);  // the first search's generation again
+    tree.write("m/Second Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    tree.write("m/Third Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);  // the first search's generation again
     EXPECT_EQ(find("song").size(), 3u);
     EXPECT_EQ(find("third").size(), 1u);
 
-    std::filesystem::remove(tree.path("m/Second Song.mp3"));
-    ASSERT_EQ(pass({tree.path("m")}), PassResult::Published);
+    std::filesystem::remove(tree.file("m/Second Song.mp3"));
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     std::vector<std::thread> threads;
     std::atomic<int> wrong{0};
     for (int t = 0; t < 4; ++t) {

@@ -4,15 +4,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace lyrebox::test {
 
 class TempDir {
 public:
+    // Throws when no directory can be made: an empty root would put the
+    // test's files under "/".
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "lyrebox-test-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
+        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
+        path_ = tmpl;
     }
     ~TempDir() {
         std::error_code ec;
@@ -30,6 +34,25 @@ public:
         std::filesystem::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << content;
         return p.string();
+    }
+
+    // A file of size bytes whose byte i is (i * 7 + 3) % 251 (see pattern).
+    std::string writePattern(const std::string& name, std::size_t size) const {
+        return write(name, pattern(0, size));
+    }
+
+    // Makes a folder (and its parents) and returns its path.
+    std::string folder(const std::string& name) const {
+        const std::string full = file(name);
+        std::filesystem::create_directories(full);
+        return full;
+    }
+
+    // Bytes first..first+count of writePattern's files, so any slice is recognisable.
+    static std::string pattern(std::size_t first, std::size_t count) {
+        std::string out;
+        for (std::size_t i = first; i < first + count; ++i) out.push_back(static_cast<char>((i * 7 + 3) % 251));
+        return out;
     }
 
     static std::string read(const std::string& path) {

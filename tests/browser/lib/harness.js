@@ -1,5 +1,5 @@
 // Test harness of the browser tests: a generated tagged music library, the
-// real player with the plugin on a free loopback port (each player in a
+// real player with the plugin on a loopback port the kernel picks (each player in a
 // folder of its own, so its INI file and index stay there), headless Chromium
 // through playwright-core, and a small HTTP client for checking the player's
 // state behind the page.
@@ -8,7 +8,6 @@
 const { spawn, execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const http = require('node:http');
-const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
 
@@ -54,14 +53,30 @@ function makeLibrary(name = 'library') {
   return root;
 }
 
-function freePort() {
+// The port the player says its web app listens on: standard error carries
+// "web app at http://A:P/..." once the server is up, or "web app not
+// running: ..." when it could not start. The player's standard error is
+// passed on to ours as it arrives.
+function saidPort(child, timeoutMs = 60000) {
   return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
+    let said = '';
+    const finish = (error, port) => {
+      clearTimeout(timer);
+      child.stderr.off('data', onData);
+      child.off('exit', onExit);
+      if (error) reject(error);
+      else resolve(port);
+    };
+    const onData = (chunk) => {
+      said += chunk.toString('utf8');
+      const at = /web app at http:\/\/[^:\s]+:(\d+)\//.exec(said);
+      if (at) finish(null, Number(at[1]));
+      else if (said.includes('web app not running')) finish(new Error('the web app did not start: ' + said.trim()));
+    };
+    const onExit = (code) => finish(new Error(`player exited with ${code} before saying its port`));
+    const timer = setTimeout(() => finish(new Error(`the player did not say its port within ${timeoutMs} ms`)), timeoutMs);
+    child.stderr.on('data', onData);
+    child.once('exit', onExit);
   });
 }
 
@@ -109,7 +124,6 @@ async function waitFor(check, what, timeoutMs = 20000) {
 class Player {
   static async start({ sharedDirs = [], media = [], enableML = true, index = true } = {}) {
     const dir = tempDir('lyrebox-player-');
-    const port = await freePort();
     const plugins = path.join(dir, 'plugins');
     fs.mkdirSync(plugins);
     const plugin = path.join(plugins, 'gen_lyrebox.so');
@@ -118,7 +132,8 @@ class Player {
       '[Lyrebox Remote Control Plugin v1.0]',
       'autoStart=1',
       'listenIP=127.0.0.1',
-      `listenPort=${port}`,
+      // The kernel picks a free port; the player says which (saidPort).
+      'listenPort=0',
       `Enable ML=${enableML ? 1 : 0}`,
       'Shared Dirs=' + sharedDirs.map((d) => d + ';').join(''),
       '',
@@ -127,9 +142,18 @@ class Player {
     if (index && sharedDirs.length)
       execFileSync(path.join(BUILD_DIR, 'lyrebox-index'), [plugin, ...sharedDirs], { stdio: 'inherit' });
     const child = spawn(path.join(BUILD_DIR, 'lyrebox-player'), ['--headless', '--plugin', plugin, ...media],
-      { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'],
+      { cwd: dir, stdio: ['ignore', 'ignore', 'pipe'],
         env: Object.assign({}, process.env, { GST_REGISTRY: path.join(BUILD_DIR, 'gst-registry.bin'),
           XDG_STATE_HOME: path.join(dir, 'state') }) });
+    child.stderr.on('data', (chunk) => process.stderr.write(chunk));
+    let port;
+    try {
+      port = await saidPort(child);
+    } catch (e) {
+      child.kill('SIGKILL');
+      fs.rmSync(dir, { recursive: true, force: true });
+      throw e;
+    }
     const player = new Player(child, `127.0.0.1:${port}`, dir);
     await waitFor(async () => {
       if (child.exitCode !== null) throw new Error(`player exited with ${child.exitCode}`);

@@ -1,6 +1,6 @@
-#include "config/ConfigPages.h"
+#include "plugin/dialog/ConfigPages.h"
 
-#include "config/ConfigTemplates.h"
+#include "plugin/dialog/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "platform/Window.h"
 

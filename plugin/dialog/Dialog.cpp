@@ -1,4 +1,4 @@
-#include "config/Dialog.h"
+#include "plugin/dialog/Dialog.h"
 
 #include "platform/Window.h"
 

@@ -5,7 +5,7 @@
 // own beyond what their controls show.
 #pragma once
 
-#include "config/Dialog.h"
+#include "plugin/dialog/Dialog.h"
 
 namespace lyrebox {
 

@@ -1,7 +1,7 @@
-#include "config/ConfigDialog.h"
+#include "plugin/dialog/ConfigDialog.h"
 
 #include "api/RequestRouter.h"
-#include "config/ConfigTemplates.h"
+#include "plugin/dialog/ConfigTemplates.h"
 #include "config/Settings.h"
 #include "http/Server.h"
 #include "http/ServerSetup.h"

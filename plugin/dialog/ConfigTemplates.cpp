@@ -2,7 +2,7 @@
 // positions keep every row of controls at least 12 units apart, so the
 // terminal, which squeezes the 226-unit height into 22 rows, still gives each
 // its own row.
-#include "config/ConfigTemplates.h"
+#include "plugin/dialog/ConfigTemplates.h"
 
 namespace lyrebox::config {
 

@@ -9,8 +9,8 @@
 // new pages and reads the settings afresh.
 #pragma once
 
-#include "config/ConfigPages.h"
-#include "config/Dialog.h"
+#include "plugin/dialog/ConfigPages.h"
+#include "plugin/dialog/Dialog.h"
 
 #include <memory>
 
