@@ -58,15 +58,15 @@ TEST_F(MediaLibraryTest, LookupFileNeedsAllowedListablePath) {
 // "unreadable" when the name is found but is no regular file; the open file
 // travels with its size and own name.
 TEST_F(MediaLibraryTest, OpenDownloadTellsWhyThereIsNoFile) {
-    tree.file("music/a.mp3", 10);
-    tree.dir("music/Folder.mp3");
-    tree.file("outside.mp3", 10);
+    tree.writePattern("music/a.mp3", 10);
+    tree.folder("music/Folder.mp3");
+    tree.writePattern("outside.mp3", 10);
     const DownloadFile found = library.openDownload(music + "/a.mp3");
     EXPECT_EQ(found.failure, DownloadFile::Failure::None);
     EXPECT_TRUE(found.file.valid());
     EXPECT_EQ(found.size, 10u);
     EXPECT_EQ(found.name, "a.mp3");
-    for (const std::string& path : {tree.path("outside.mp3"), music + "/missing.mp3", std::string("search://a")}) {
+    for (const std::string& path : {tree.file("outside.mp3"), music + "/missing.mp3", std::string("search://a")}) {
         const DownloadFile refused = library.openDownload(path);
         EXPECT_EQ(refused.failure, DownloadFile::Failure::NotFound) << path;
         EXPECT_FALSE(refused.file.valid());

@@ -268,14 +268,14 @@ TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {
 }
 
 TEST(WalkSharedEntries, PrepareSeesEveryEntryInOrderAndItsFailureEndsTheWalk) {
-    TempTree tree;
-    tree.file("m/a.mp3");
-    tree.file("m/b.mp3");
+    test::TempDir tree;
+    tree.write("m/a.mp3");
+    tree.write("m/b.mp3");
     std::atomic<bool> stop{false};
     {
         EntryChannel channel;
         std::vector<std::string> prepared;
-        const auto result = walkSharedEntries({tree.path("m")}, playableExtensions(), stop, channel,
+        const auto result = walkSharedEntries({tree.file("m")}, playableExtensions(), stop, channel,
                                               [&](FoundEntry& entry) {
                                                   prepared.push_back(entry.path);
                                                   entry.foldedText = L"w";
@@ -290,7 +290,7 @@ TEST(WalkSharedEntries, PrepareSeesEveryEntryInOrderAndItsFailureEndsTheWalk) {
     // A failure while preparing (out of memory) fails the walk and still
     // finishes the channel, so the writing side never waits for more.
     EntryChannel channel;
-    const auto result = walkSharedEntries({tree.path("m")}, playableExtensions(), stop, channel,
+    const auto result = walkSharedEntries({tree.file("m")}, playableExtensions(), stop, channel,
                                           [](FoundEntry&) { throw std::bad_alloc(); });
     EXPECT_EQ(result, WalkResult::Failed);
     while (channel.pop()) {
