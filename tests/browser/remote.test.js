@@ -487,6 +487,7 @@ describe('touch remote', () => {
     await page.locator('#search').pressSequentially('even', { delay: 40 });
     await waitFor(async () => (await note()) === 'No results yet: the index is being built.', 'the search note');
     assert.equal(await page.locator('#library-list > li').count(), 0);
+    await page.screenshot({ path: screenshotPath('remote-phone-360-index-being-built.png') });
     phase = 'done';
     // No touch: the page asks again by itself.
     await waitFor(async () => (await note()) === '1 result', 'the results after the pass');
