@@ -75,8 +75,14 @@ describe('other sites', () => {
   });
 
   after(async () => {
-    if (hostile) await new Promise((r) => hostile.close(r));
+    // The browser first: it may hold open connections to the hostile site
+    // (preconnects with no request yet) that the site's close would wait
+    // for until its header time-out.
     if (browser) await browser.close();
+    if (hostile) {
+      hostile.closeAllConnections();
+      await new Promise((r) => hostile.close(r));
+    }
     if (player) await player.stop();
   });
 
