@@ -26,8 +26,13 @@ case $target in
   *) echo "fuzz.sh: unknown target '$target'" >&2; exit 2 ;;
 esac
 
-(cd "$root" && cmake --preset fuzz >/dev/null)
-cmake --build "$build" --target "fuzz_$target" -j2
+# LYREBOX_FUZZ_BUILT=1: the targets are built already (the test script builds
+# them all once, then runs several at a time, which must not reconfigure the
+# tree together).
+if [ "${LYREBOX_FUZZ_BUILT:-0}" != 1 ]; then
+  (cd "$root" && cmake --preset fuzz >/dev/null)
+  cmake --build "$build" --target "fuzz_$target" -j2
+fi
 mkdir -p "$build/corpus/$target" "$build/artifacts"
 # Undefined behaviour and leaks are findings too.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
