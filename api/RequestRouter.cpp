@@ -2,6 +2,7 @@
 
 #include "api/AssetHandlers.h"
 #include "api/FileCommands.h"
+#include "api/HttpRemoteFetch.h"
 #include "api/LibraryHandlers.h"
 #include "api/PlayerCommands.h"
 #include "api/PlayerGateway.h"
@@ -44,7 +45,7 @@ RequestRouter::RequestRouter(platform::HWND hostWindow, platform::HINSTANCE inst
     : hostWindow_(hostWindow),
       instance_(instance),
       settings_(settings),
-      library_(std::make_unique<MediaLibrary>(settings)),
+      library_(std::make_unique<MediaLibrary>(settings, httpRemoteFetch())),
       gateway_(std::make_unique<PlayerGateway>(hostWindow, instance, *library_)),
       remote_(std::make_unique<RemoteState>(*gateway_)) {
     // Each subsystem enters its names here, assets first, in its own file.

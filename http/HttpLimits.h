@@ -13,6 +13,10 @@ inline constexpr std::size_t kHeadBufferSize = 40960;
 inline constexpr std::size_t kMaxBodySize = 1024 * 1024;
 // Largest answer body the outgoing request reads.
 inline constexpr std::size_t kMaxResponseBodySize = 4 * 1024 * 1024;
+// The outgoing request (another server's stream play list): the time to
+// connect, and to have the whole answer, connecting included.
+inline constexpr std::chrono::milliseconds kFetchConnectTimeout{5'000};
+inline constexpr std::chrono::milliseconds kFetchTotalTimeout{15'000};
 
 // A request head must arrive whole within this time of its first byte (of
 // the connection, for the first request).

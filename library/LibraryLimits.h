@@ -1,14 +1,12 @@
 // Limits of the library's network work, in one place.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 
 namespace lyrebox::limits {
 
-// Fetching another server's stream play list.
-inline constexpr std::chrono::milliseconds kRemoteConnectTimeout{5'000};
-inline constexpr std::chrono::milliseconds kRemoteTotalTimeout{15'000};
+// Another server's stream play list: the most of its body that is parsed; a
+// longer body, whatever fetched it, is cut there to its whole lines.
 inline constexpr std::size_t kRemoteMaxResponseBytes = 4 * 1024 * 1024;
 // Fetches that run at once for one client address; a further one is refused
 // at once, so one client cannot tie up connection threads waiting on dead servers.

@@ -32,9 +32,11 @@ public:
     std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
 };
 
-MediaLibrary::MediaLibrary(Settings& settings) : MediaLibrary(settings, defaultIndexPath()) {}
+MediaLibrary::MediaLibrary(Settings& settings, RemoteFetch remoteFetch)
+    : MediaLibrary(settings, defaultIndexPath(), std::move(remoteFetch)) {}
 
-MediaLibrary::MediaLibrary(Settings& settings, std::string indexPath) : dirs_(&settings.sharedDirs()) {
+MediaLibrary::MediaLibrary(Settings& settings, std::string indexPath, RemoteFetch remoteFetch)
+    : dirs_(&settings.sharedDirs()), remoteFetch_(std::move(remoteFetch)) {
     playableExtensions();
     index_ = std::make_unique<LibraryIndex>(*settings.sharedDirs().snapshot(), indexPath);
 }

@@ -11,10 +11,10 @@
 
 #include "config/SharedDirList.h"
 #include "library/FetchGate.h"
-#include "library/HttpGet.h"
 #include "library/LibraryAnswers.h"
 #include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
+#include "library/RemoteFetch.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,6 +22,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lyrebox {
@@ -36,9 +37,11 @@ struct SearchResult;
 
 class MediaLibrary {
 public:
-    explicit MediaLibrary(Settings& settings);
+    // remoteFetch gets other servers' stream play lists (the api hands in the
+    // HTTP client); without one such lists expand to nothing.
+    explicit MediaLibrary(Settings& settings, RemoteFetch remoteFetch = {});
     // With the index in indexPath instead of beside the module (tests, tools).
-    MediaLibrary(Settings& settings, std::string indexPath);
+    MediaLibrary(Settings& settings, std::string indexPath, RemoteFetch remoteFetch = {});
     ~MediaLibrary();
     MediaLibrary(const MediaLibrary&) = delete;
     MediaLibrary& operator=(const MediaLibrary&) = delete;
@@ -95,8 +98,8 @@ public:
     // empty, outside the shares or stands for nothing. client as for expandPath.
     std::vector<std::string> streamItems(const std::string& path, std::uint32_t client);
 
-    // Bounds of fetching another server's play list; set before serving.
-    void setFetchLimits(const FetchLimits& fetchLimits) { fetchLimits_ = fetchLimits; }
+    // Replaces the fetch of other servers' play lists; set before serving.
+    void setRemoteFetch(RemoteFetch remoteFetch) { remoteFetch_ = std::move(remoteFetch); }
 
 private:
     bool expandLocal(const std::string& path, std::vector<std::string>& items);
@@ -106,7 +109,7 @@ private:
     void keepSharedResults(std::vector<FileEntry>& results) const;
 
     std::atomic<SharedDirList*> dirs_;
-    FetchLimits fetchLimits_;
+    RemoteFetch remoteFetch_;
     FetchGate fetchGate_{limits::kMaxFetchesPerAddress};
     std::unique_ptr<LibraryIndex> index_;
 };

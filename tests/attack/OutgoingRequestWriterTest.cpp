@@ -5,9 +5,9 @@
 #include "tests/attack/ListServer.h"
 #include "tests/support/RawHttp.h"
 
+#include "http/HttpClient.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
-#include "library/HttpGet.h"
 
 #include <chrono>
 

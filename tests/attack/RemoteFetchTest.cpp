@@ -3,6 +3,7 @@
 // client that asked gets its answer.
 #include "tests/attack/AttackFixture.h"
 
+#include "api/HttpRemoteFetch.h"
 #include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
 
@@ -68,7 +69,7 @@ private:
 
 class RemoteFetchTest : public AttackTest {
 protected:
-    RemoteFetchTest() { server.library().setFetchLimits(FetchLimits{500ms, 3000ms}); }
+    RemoteFetchTest() { server.library().setRemoteFetch(httpRemoteFetch(FetchLimits{500ms, 3000ms})); }
 };
 
 TEST_F(RemoteFetchTest, ServerThatNeverAnswersIsGivenUpWithinTheTimeOut) {
@@ -76,7 +77,7 @@ TEST_F(RemoteFetchTest, ServerThatNeverAnswersIsGivenUpWithinTheTimeOut) {
     auto silent = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
     ASSERT_TRUE(silent.valid());
     const std::string url = "http://127.0.0.1:" + std::to_string(silent.localPort()) + "/stream?path=x";
-    server.library().setFetchLimits(FetchLimits{500ms, 500ms});
+    server.library().setRemoteFetch(httpRemoteFetch(FetchLimits{500ms, 500ms}));
     EXPECT_EQ(server.get("/stream?path=" + percentEncode(url)).status, 404);
     for (const char* command : {"enqueuefile", "playfile", "insertfile"}) {
         EXPECT_NE(server.get(std::string("/") + command + "?title=t&index=0&filename=" + percentEncode(url)).status, 0)

@@ -1,6 +1,7 @@
 #include "library/MediaLibrary.h"
 
 #include "config/Settings.h"
+#include "library/LibraryLimits.h"
 #include "platform/SystemThread.h"
 #include "tests/support/TempDir.h"
 
@@ -110,6 +111,40 @@ TEST_F(MediaLibraryTest, ExpandsSingleFilesAndPlainUrls) {
     EXPECT_EQ(expand("http://host/x.mp3"), std::vector<std::string>{"http://host/x.mp3"});
     EXPECT_TRUE(expand("search://").empty());
     EXPECT_TRUE(expand("searchf://rock").empty());
+}
+
+// Another server's play list comes from the fetch the library was handed:
+// the URL reaches it as written, no fetch or a failed one gives nothing, and
+// a body cut short (by the fetch, or at the library's own bound whatever the
+// fetch returned) loses its partial last line.
+TEST_F(MediaLibraryTest, RemoteListsComeFromTheHandedInFetch) {
+    const std::string url = "http://other:5151/stream?path=%2Fm&auth=";
+    EXPECT_TRUE(expand(url).empty());
+
+    const std::string list = "#EXTM3U\n#EXTINF:0,a\nhttp://h/a.mp3\n#EXTINF:0,b\nhttp://h/b.mp3";
+    const std::string pastTheBound = "#EXTINF:\nhttp://h/a.mp3\n#EXTINF:\nhttp://h/" +
+                                     std::string(limits::kRemoteMaxResponseBytes, 'x') + ".mp3\n";
+    struct Case {
+        const char* what;
+        FetchedBody answer;
+        std::vector<std::string> items;
+    };
+    const Case cases[] = {
+        {"failed", {false, list, false}, {}},
+        {"whole", {true, list, false}, {"http://h/a.mp3", "http://h/b.mp3"}},
+        {"cut short", {true, list, true}, {"http://h/a.mp3"}},
+        {"past the library's bound", {true, pastTheBound, false}, {"http://h/a.mp3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> asked;
+        library.setRemoteFetch([&](const std::string& fetched) {
+            asked.push_back(fetched);
+            return c.answer;
+        });
+        EXPECT_EQ(expand(url), c.items);
+        EXPECT_EQ(asked, std::vector<std::string>{url});
+    }
 }
 
 TEST_F(MediaLibraryTest, ExpansionSortsWhatWasGatheredBefore) {

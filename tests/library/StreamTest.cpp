@@ -1,5 +1,6 @@
 // Stream play lists and the file-adding commands over real sockets,
 // including a second server whose play list the first one fetches.
+#include "api/HttpRemoteFetch.h"
 #include "library/LibraryText.h"
 #include "tests/library/LibraryServer.h"
 #include "tests/support/TempDir.h"
@@ -117,7 +118,8 @@ TEST_F(RemoteTest, EnqueueAddsOneEntryPerRemoteDownloadTitledByName) {
 }
 
 TEST_F(RemoteTest, DeadOrRefusingServersGiveNothing) {
-    server.library().setFetchLimits(FetchLimits{std::chrono::milliseconds(2000), std::chrono::milliseconds(1500)});
+    server.library().setRemoteFetch(
+        httpRemoteFetch(FetchLimits{std::chrono::milliseconds(2000), std::chrono::milliseconds(1500)}));
     // Accepts connections (the kernel completes them) but never answers.
     auto silent = platform::Socket::listenTcp(htonl(INADDR_LOOPBACK), 0);
     ASSERT_TRUE(silent.valid());

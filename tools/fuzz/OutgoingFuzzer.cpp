@@ -4,8 +4,8 @@
 // invariant: nothing a client chose ends a line or a field. What is sent is
 // either nothing, or a request line with exactly two blanks, one line per
 // header, the empty line, and no CR or LF anywhere else.
+#include "http/HttpClient.h"
 #include "http/HttpRequest.h"
-#include "library/HttpGet.h"
 #include "platform/Socket.h"
 
 #include <sys/socket.h>

@@ -1,21 +1,22 @@
-#include "library/HttpGet.h"
+#include "http/HttpClient.h"
 
-#include "library/LibraryLimits.h"
-#include "library/LibraryText.h"
-
-#include "http/HttpLimits.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
+#include "platform/DecimalText.h"
 #include "platform/Socket.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
 namespace lyrebox {
 
 namespace {
+
+constexpr std::string_view kHttpScheme = "http://";
 
 // Ends the connection when the whole exchange has not finished in time: a
 // server that trickles bytes would otherwise keep every single receive alive.
@@ -52,8 +53,8 @@ private:
 }  // namespace
 
 std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
-    if (!url.starts_with(kHttpPrefix)) return std::nullopt;
-    const std::string rest = url.substr(kHttpPrefix.size());
+    if (!url.starts_with(kHttpScheme)) return std::nullopt;
+    const std::string rest = url.substr(kHttpScheme.size());
     const auto slash = rest.find('/');
     if (slash == std::string::npos) return std::nullopt;
     HttpUrl parsed;
@@ -112,8 +113,12 @@ bool httpGet(const std::string& url, HttpResponse& response, const FetchLimits& 
     ExchangeDeadline deadline(socket, left);
 
     if (request.send(socket) == 0) return false;
-    static_assert(http::kMaxResponseBodySize <= limits::kRemoteMaxResponseBytes);
     return response.read(socket);
+}
+
+bool isCutShort(const HttpResponse& response) {
+    const auto announced = platform::parseDecimalPrefix<std::int64_t>(response.header("Content-Length"));
+    return announced > 0 && static_cast<std::uint64_t>(announced) > response.body().size();
 }
 
 }  // namespace lyrebox
