@@ -100,6 +100,23 @@ void readEntries(IndexSearcher& searcher, const std::vector<std::int32_t>& docs,
     }
 }
 
+// readEntries, with found[i] false too for a file when only directories are
+// listed. On an error, the listable entries read before it go to results.
+void readListable(IndexSearcher& searcher, const std::vector<std::int32_t>& docs, bool dirsOnly,
+                  std::vector<FileEntry>& entries, std::vector<char>& found, std::vector<FileEntry>& results) {
+    try {
+        readEntries(searcher, docs, entries, found);
+    } catch (...) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (found[i] && (!dirsOnly || isDirectory(entries[i].attributes))) results.push_back(std::move(entries[i]));
+        }
+        throw;
+    }
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        if (dirsOnly && !isDirectory(entries[i].attributes)) found[i] = 0;
+    }
+}
+
 }  // namespace
 
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
@@ -191,17 +208,10 @@ bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared
                                                      static_cast<std::size_t>(top->scoreDocsLength - walked));
             docs.clear();
             for (std::size_t i = 0; i < batch; ++i) docs.push_back(top->scoreDocs[walked + static_cast<std::int32_t>(i)].doc);
-            try {
-                readEntries(searcher, docs, entries, found);
-            } catch (...) {
-                for (std::size_t i = 0; i < entries.size(); ++i) {
-                    if (found[i] && (!dirsOnly || isDirectory(entries[i].attributes))) results.push_back(std::move(entries[i]));
-                }
-                throw;
-            }
+            readListable(searcher, docs, dirsOnly, entries, found, results);
             walked += static_cast<std::int32_t>(batch);
             for (std::size_t i = 0; i < batch; ++i) {
-                if (!found[i] || (dirsOnly && !isDirectory(entries[i].attributes))) {
+                if (!found[i]) {
                     continue;
                 }
                 results.push_back(std::move(entries[i]));
@@ -253,16 +263,9 @@ bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared
         docs.assign(extra.begin() + static_cast<std::ptrdiff_t>(next),
                     extra.begin() + static_cast<std::ptrdiff_t>(next + batch));
         next += batch;
-        try {
-            readEntries(searcher, docs, entries, found);
-        } catch (...) {
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (found[i] && (!dirsOnly || isDirectory(entries[i].attributes))) results.push_back(std::move(entries[i]));
-            }
-            throw;
-        }
+        readListable(searcher, docs, dirsOnly, entries, found, results);
         for (std::size_t i = 0; i < batch; ++i) {
-            if (!found[i] || (dirsOnly && !isDirectory(entries[i].attributes))) {
+            if (!found[i]) {
                 --result.total;
                 continue;
             }
