@@ -42,7 +42,8 @@ bool isDirectoryPath(const std::string& path) {
 // the auto indexer's thread only.
 class AutoIndexer::Watcher {
 public:
-    Watcher(const std::vector<std::string>& roots, const std::string& indexPath) : indexPath_(indexPath) {
+    Watcher(const std::vector<std::string>& roots, const std::string& indexPath, std::size_t limit)
+        : indexPath_(indexPath), limit_(limit) {
         fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (fd_ < 0) {
             limitReached_ = true;  // no watching at all: the periodic pass covers it
@@ -101,6 +102,10 @@ private:
 
     void addTree(const std::string& path) {
         if (ignored(path) || limitReached_) return;
+        if (paths_.size() >= limit_) {
+            limitReached_ = true;
+            return;
+        }
         const int wd = ::inotify_add_watch(fd_, path.c_str(), kWatchedEvents);
         if (wd < 0) {
             if (errno == ENOSPC || errno == ENOMEM) limitReached_ = true;
@@ -125,6 +130,7 @@ private:
     }
 
     std::string indexPath_;
+    std::size_t limit_;
     int fd_ = -1;
     bool limitReached_ = false;
     std::unordered_map<int, std::string> paths_;
@@ -228,7 +234,7 @@ void AutoIndexer::run(AutoIndexTiming timing) {
                 }
             }
             if (rebuild) {
-                watcher = std::make_unique<Watcher>(roots, indexPath_);
+                watcher = std::make_unique<Watcher>(roots, indexPath_, timing.watchLimit);
                 watched_.store(watcher->watched());
                 limitReached_.store(watcher->limitReached());
                 nextFullPass = Clock::now() + timing.fullPassEvery;

@@ -16,7 +16,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +34,9 @@ struct AutoIndexTiming {
     std::chrono::milliseconds longestWait{30000};
     // Full passes when not every folder could be watched.
     std::chrono::milliseconds fullPassEvery{600000};
+    // Folders watched at most before it counts as the system's watch limit
+    // (tests set a small one; the system's own limit applies as well).
+    std::size_t watchLimit = std::numeric_limits<std::size_t>::max();
 };
 
 class AutoIndexer {

@@ -97,10 +97,27 @@ void DocSet::subtract(const DocSet& other) {
     for (std::size_t i = 0; i < bits_.size() && i < other.bits_.size(); ++i) bits_[i] &= ~other.bits_[i];
 }
 
+namespace {
+
+// Bits set in a word, inline: without a popcount instruction in the target
+// (plain x86-64), std::popcount is a library call per word.
+std::size_t bitCount(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<std::size_t>((x * 0x0101010101010101u) >> 56);
+}
+
+}  // namespace
+
 std::size_t DocSet::count() const {
     std::size_t n = 0;
-    for (auto word : bits_) n += static_cast<std::size_t>(std::popcount(word));
+    for (auto word : bits_) n += bitCount(word);
     return n;
+}
+
+bool DocSet::empty() const {
+    return std::all_of(bits_.begin(), bits_.end(), [](std::uint64_t word) { return word == 0; });
 }
 
 std::vector<std::int32_t> DocSet::members(std::size_t limit, const DocSet* skip) const {

@@ -26,7 +26,7 @@ public:
     void unite(const DocSet& other);
     void subtract(const DocSet& other);
     std::size_t count() const;
-    bool empty() const { return count() == 0; }
+    bool empty() const;
     // The members in increasing order, at most limit of them, skipping those in skip.
     std::vector<std::int32_t> members(std::size_t limit, const DocSet* skip = nullptr) const;
 

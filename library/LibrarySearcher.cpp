@@ -74,25 +74,70 @@ bool readEntry(IndexSearcher& searcher, std::int32_t doc, FileEntry& entry) {
     return true;
 }
 
+// The stored fields of docs, each into its place in entries (found[i] false
+// when docs[i] has none), read in increasing document order: neighbouring
+// documents share the stored-field files' buffers. On an error, the places
+// before the first one not read are filled and the error is thrown on.
+void readEntries(IndexSearcher& searcher, const std::vector<std::int32_t>& docs, std::vector<FileEntry>& entries,
+                 std::vector<char>& found) {
+    const std::size_t n = docs.size();
+    entries.assign(n, FileEntry{});
+    found.assign(n, 0);
+    std::vector<char> done(n, 0);
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return docs[a] < docs[b]; });
+    try {
+        for (std::size_t i : order) {
+            found[i] = readEntry(searcher, docs[i], entries[i]) ? 1 : 0;
+            done[i] = 1;
+        }
+    } catch (...) {
+        const auto firstUnread = static_cast<std::size_t>(std::find(done.begin(), done.end(), 0) - done.begin());
+        entries.resize(firstUnread);
+        found.resize(firstUnread);
+        throw;
+    }
+}
+
+// readEntries, with found[i] false too for a file when only directories are
+// listed. On an error, the listable entries read before it go to results.
+void readListable(IndexSearcher& searcher, const std::vector<std::int32_t>& docs, bool dirsOnly,
+                  std::vector<FileEntry>& entries, std::vector<char>& found, std::vector<FileEntry>& results) {
+    try {
+        readEntries(searcher, docs, entries, found);
+    } catch (...) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (found[i] && (!dirsOnly || isDirectory(entries[i].attributes))) results.push_back(std::move(entries[i]));
+        }
+        throw;
+    }
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        if (dirsOnly && !isDirectory(entries[i].attributes)) found[i] = 0;
+    }
+}
+
 }  // namespace
 
 LibrarySearcher::LibrarySearcher(std::string indexPath) : store_(std::move(indexPath)) {}
 
-std::shared_ptr<IndexSearcher> LibrarySearcher::currentSearcher() {
-    std::shared_ptr<IndexSearcher> stale;  // closed once both locks are released
+LibrarySearcher::OpenIndex LibrarySearcher::currentIndex() {
+    OpenIndex stale;  // closed once both locks are released
     std::lock_guard cacheLock(cacheMutex_);
     auto lock = IndexStore::lockOpenClose();
     const auto directory = store_.currentIndexLocked();
-    if (cached_ && directory && *directory == cachedDirectory_ && readsCurrentIndex(*cached_)) {
+    if (cached_.searcher && directory && *directory == cachedDirectory_ && readsCurrentIndex(*cached_.searcher)) {
         return cached_;
     }
     stale = std::move(cached_);
+    cached_ = OpenIndex{};
     cachedDirectory_.clear();
     // Checked first: opening a missing index creates its directory and leaks.
     if (!directory || !lucene::index::IndexReader::indexExists(directory->c_str())) {
-        return nullptr;
+        return OpenIndex{};
     }
-    cached_ = std::shared_ptr<IndexSearcher>(new IndexSearcher(directory->c_str()), SearcherCloser());
+    cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(directory->c_str()), SearcherCloser());
+    cached_.cache = std::make_shared<SearchCache>();
     cachedDirectory_ = *directory;
     return cached_;
 }
@@ -106,107 +151,129 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
 
 SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
     SearchResult result;
-    auto& results = result.items;
     const auto prepared = prepareQuery(query);
     if (query.empty() || !prepared) {
         return result;
     }
     try {
-        const std::shared_ptr<IndexSearcher> searcher = currentSearcher();
-        if (!searcher) {
+        const OpenIndex open = currentIndex();
+        if (!open.searcher) {
             return result;
         }
-        QueryParser parser(L"name", &analyzer_);
-        parser.setDefaultOperator(QueryParser::AND_OPERATOR);
-        const std::wstring text = widen(*prepared);
-        std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
-        if (!parsed) {
-            return result;
+        if (auto kept = open.cache->answer(query, dirsOnly)) {
+            return std::move(*kept);
         }
-        lucene::index::IndexReader& reader = *searcher->getReader();
-        DocSet named(reader.maxDoc());  // the accepted hits of the name query
-        // Fetch the best hits by window; with dirsOnly the files among them do
-        // not count, so widen the window until 500 directories are accepted or
-        // the hits run out.
-        std::size_t accepted = 0;
-        std::int32_t walked = 0;
-        std::int32_t window = dirsOnly ? kFirstHitWindow : static_cast<std::int32_t>(kMaxSearchResults);
-        for (;;) {
-            std::unique_ptr<TopDocs> top(searcher->_search(parsed.get(), nullptr, window));
-            if (!top) {
-                return result;
-            }
-            for (; walked < top->scoreDocsLength && accepted < kMaxSearchResults; ++walked) {
-                const std::int32_t doc = top->scoreDocs[walked].doc;
-                FileEntry entry;
-                if (!readEntry(*searcher, doc, entry)) {
+        if (collect(open, *prepared, dirsOnly, result)) {
+            open.cache->keepAnswer(query, dirsOnly, result);
+        }
+    } catch (CLuceneError&) {
+        // No index yet, an unparsable query, a damaged file: what was appended stays.
+        result.total = std::max(result.total, result.items.size());
+    } catch (const std::exception&) {
+        // Out of memory on a huge query: the same, never past the connection thread.
+        result.total = std::max(result.total, result.items.size());
+    }
+    return result;
+}
+
+bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly,
+                              SearchResult& result) {
+    IndexSearcher& searcher = *open.searcher;
+    auto& results = result.items;
+    QueryParser parser(L"name", &analyzer_);
+    parser.setDefaultOperator(QueryParser::AND_OPERATOR);
+    const std::wstring text = widen(prepared);
+    std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
+    if (!parsed) {
+        return true;
+    }
+    lucene::index::IndexReader& reader = *searcher.getReader();
+    DocSet named(reader.maxDoc());  // the accepted hits of the name query
+    std::vector<std::int32_t> docs;
+    std::vector<FileEntry> entries;
+    std::vector<char> found;
+    // Fetch the best hits by window; with dirsOnly the files among them do
+    // not count, so widen the window until 500 directories are accepted or
+    // the hits run out. Hits are read as many at a time as places are left.
+    std::size_t accepted = 0;
+    std::int32_t walked = 0;
+    std::int32_t window = dirsOnly ? kFirstHitWindow : static_cast<std::int32_t>(kMaxSearchResults);
+    for (;;) {
+        std::unique_ptr<TopDocs> top(searcher._search(parsed.get(), nullptr, window));
+        if (!top) {
+            return false;
+        }
+        while (walked < top->scoreDocsLength && accepted < kMaxSearchResults) {
+            const auto batch = std::min<std::size_t>(kMaxSearchResults - accepted,
+                                                     static_cast<std::size_t>(top->scoreDocsLength - walked));
+            docs.clear();
+            for (std::size_t i = 0; i < batch; ++i) docs.push_back(top->scoreDocs[walked + static_cast<std::int32_t>(i)].doc);
+            readListable(searcher, docs, dirsOnly, entries, found, results);
+            walked += static_cast<std::int32_t>(batch);
+            for (std::size_t i = 0; i < batch; ++i) {
+                if (!found[i]) {
                     continue;
                 }
-                if (dirsOnly && !isDirectory(entry.attributes)) {
-                    continue;
-                }
-                results.push_back(std::move(entry));
-                named.add(doc);
+                results.push_back(std::move(entries[i]));
+                named.add(docs[i]);
                 ++accepted;
             }
-            // Done when enough are accepted, or this window already held every hit.
-            if (accepted >= kMaxSearchResults || !dirsOnly || top->scoreDocsLength < window ||
-                window >= top->totalHits) {
-                break;
-            }
-            window = static_cast<std::int32_t>(std::min<std::int64_t>(top->totalHits, std::int64_t{window} * 4));
         }
-        result.total = accepted;
+        // Done when enough are accepted, or this window already held every hit.
+        if (accepted >= kMaxSearchResults || !dirsOnly || top->scoreDocsLength < window ||
+            window >= top->totalHits) {
+            break;
+        }
+        window = static_cast<std::int32_t>(std::min<std::int64_t>(top->totalHits, std::int64_t{window} * 4));
+    }
+    result.total = accepted;
 
-        // The folded half: the items the name query missed, in index order.
-        DocSet folded = foldedMatches(reader, plainQueryWords(*prepared));
-        bool marked = false;
-        const DocSet directories = dirsOnly ? directoryDocs(reader, marked) : DocSet();
-        if (dirsOnly && marked) {
-            folded.intersect(directories);
+    // The folded half: the items the name query missed, in index order.
+    DocSet folded = foldedMatches(reader, plainQueryWords(prepared));
+    bool marked = false;
+    const DocSet directories = dirsOnly ? directoryDocs(reader, marked) : DocSet();
+    if (dirsOnly && marked) {
+        folded.intersect(directories);
+    }
+    if (accepted >= kMaxSearchResults) {
+        // The list is full; the total still counts every item either half finds.
+        DocSet all(reader.maxDoc());
+        SetCollector collector(all);
+        searcher._search(parsed.get(), nullptr, &collector);
+        if (dirsOnly) {
+            all.intersect(directories);
         }
-        if (accepted >= kMaxSearchResults) {
-            // The list is full; the total still counts every item either half finds.
-            DocSet all(reader.maxDoc());
-            SetCollector collector(all);
-            searcher->_search(parsed.get(), nullptr, &collector);
-            if (dirsOnly) {
-                all.intersect(directories);
-            }
-            all.unite(named);
-            if (!dirsOnly || marked) {
-                all.unite(folded);
-            }
-            result.total = all.count();
-            result.cut = result.total > results.size();
-            return result;
+        all.unite(named);
+        if (!dirsOnly || marked) {
+            all.unite(folded);
         }
-        folded.subtract(named);
-        result.total = accepted + folded.count();
-        // Enough candidates for the places left; every one when each must still
-        // be checked for being a directory.
-        const std::size_t wanted = dirsOnly && !marked ? folded.count() : kMaxSearchResults - accepted;
-        const std::vector<std::int32_t> extra = folded.members(wanted);
-        for (std::int32_t doc : extra) {
-            if (results.size() >= kMaxSearchResults) {
-                break;
-            }
-            FileEntry entry;
-            if (!readEntry(*searcher, doc, entry) || (dirsOnly && !isDirectory(entry.attributes))) {
+        result.total = all.count();
+        result.cut = result.total > results.size();
+        return true;
+    }
+    folded.subtract(named);
+    result.total = accepted + folded.count();
+    // Enough candidates for the places left; every one when each must still
+    // be checked for being a directory (read as many at a time as places are left).
+    const std::size_t wanted = dirsOnly && !marked ? folded.count() : kMaxSearchResults - accepted;
+    const std::vector<std::int32_t> extra = folded.members(wanted);
+    std::size_t next = 0;
+    while (next < extra.size() && results.size() < kMaxSearchResults) {
+        const std::size_t batch = std::min(kMaxSearchResults - results.size(), extra.size() - next);
+        docs.assign(extra.begin() + static_cast<std::ptrdiff_t>(next),
+                    extra.begin() + static_cast<std::ptrdiff_t>(next + batch));
+        next += batch;
+        readListable(searcher, docs, dirsOnly, entries, found, results);
+        for (std::size_t i = 0; i < batch; ++i) {
+            if (!found[i]) {
                 --result.total;
                 continue;
             }
-            results.push_back(std::move(entry));
+            results.push_back(std::move(entries[i]));
         }
-        result.cut = result.total > results.size();
-    } catch (CLuceneError&) {
-        // No index yet, an unparsable query, a damaged file: what was appended stays.
-        result.total = std::max(result.total, results.size());
-    } catch (const std::exception&) {
-        // Out of memory on a huge query: the same, never past the connection thread.
-        result.total = std::max(result.total, results.size());
     }
-    return result;
+    result.cut = result.total > results.size();
+    return true;
 }
 
 }  // namespace lyrebox

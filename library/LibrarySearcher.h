@@ -10,7 +10,8 @@
 // prefix, in index order. No item twice, at most 500 in all. A search that
 // finds a newer index than the shared searcher's (another generation, or the
 // same directory rewritten) opens that one; the old searcher is closed when
-// the last search using it ends.
+// the last search using it ends. Each searcher has its SearchCache: the last
+// few answers, given again while that searcher is current.
 // Any number of searches may run at once on connection threads, beside a
 // pass: the analyzer keeps its per-thread state itself, and the open and close
 // run under IndexStore's lock. Every CLucene error ends the search with what
@@ -19,6 +20,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryText.h"
+#include "library/SearchCache.h"
 #include "library/analysis/FilenameAnalyzer.h"
 
 #include <memory>
@@ -27,14 +29,6 @@
 #include <vector>
 
 namespace lyrebox {
-
-// One search's answer: the items in order, how many items match in all, and
-// whether items were left out (cut at the 500-item limit).
-struct SearchResult {
-    std::vector<FileEntry> items;
-    std::size_t total = 0;
-    bool cut = false;
-};
 
 class LibrarySearcher {
 public:
@@ -46,14 +40,22 @@ public:
     SearchResult find(const std::string& query, bool dirsOnly);
 
 private:
+    struct OpenIndex {
+        std::shared_ptr<lucene::search::IndexSearcher> searcher;
+        std::shared_ptr<SearchCache> cache;  // the answers of this searcher
+    };
     // The shared searcher of the current index, opened when there is none or
-    // the index changed; null when there is no index.
-    std::shared_ptr<lucene::search::IndexSearcher> currentSearcher();
+    // the index changed; no searcher when there is no index.
+    OpenIndex currentIndex();
+    // The search on one open index; false when it ended early and its
+    // answer is not to be kept. Throws on CLucene errors, with what was found
+    // so far in result.
+    bool collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly, SearchResult& result);
 
     IndexStore store_;
     lucene::analysis::filename::FilenameAnalyzer analyzer_;
     std::mutex cacheMutex_;  // taken before IndexStore's open/close lock
-    std::shared_ptr<lucene::search::IndexSearcher> cached_;
+    OpenIndex cached_;
     std::string cachedDirectory_;
 };
 

@@ -10,8 +10,13 @@
 // automatic indexing). Prints figures; asserts nothing.
 //
 //   search-bench [--files N] [--searches N] [--dir PATH] [--keep 1] [--appear N]
-// --appear N: how many times a new file's time to be found is measured (3).
-// With --keep 1 the tree under --dir is kept, and reused when it exists.
+//                [--index PATH] [--reuse-index 1]
+// --appear N: how many times a new file's time to be found is measured (3;
+// 0 skips it). With --keep 1 the tree under --dir is kept, and reused when it
+// exists. --index puts the index elsewhere than inside --dir (a shared tree
+// stays untouched but for the files --appear adds and removes); with
+// --reuse-index 1 the index is kept at the end, and one already there is
+// searched without the passes and the walk, to time searches alone.
 #include "api/LibraryHandlers.h"
 #include "config/Settings.h"
 #include "http/HttpRequest.h"
@@ -141,10 +146,20 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
 }
 
-void printTimes(const char* label, const std::vector<double>& times, std::size_t hits) {
-    std::printf("%-28s n=%zu p50 %.3f ms  p90 %.3f ms  p99 %.3f ms  max %.3f ms  (mean results %.1f)\n", label,
-                times.size(), percentile(times, 0.50), percentile(times, 0.90), percentile(times, 0.99),
-                percentile(times, 1.0), times.empty() ? 0.0 : static_cast<double>(hits) / times.size());
+// cpu: the process's CPU time over the whole series (ms), shown per search:
+// on a loaded machine it varies less than the wall times.
+void printTimes(const char* label, const std::vector<double>& times, std::size_t hits, double cpu) {
+    const double n = times.empty() ? 1.0 : static_cast<double>(times.size());
+    std::printf("%-28s n=%zu p50 %.3f ms  p90 %.3f ms  p99 %.3f ms  max %.3f ms  cpu %.3f ms/search  (mean results %.1f)\n",
+                label, times.size(), percentile(times, 0.50), percentile(times, 0.90), percentile(times, 0.99),
+                percentile(times, 1.0), cpu / n, static_cast<double>(hits) / n);
+}
+
+// A digest of every answer (FNV-1a), printed at the end: two builds that
+// answer alike print the same one.
+std::uint64_t gDigest = 14695981039346656037u;
+void digest(const std::string& bytes) {
+    for (unsigned char c : bytes) gDigest = (gDigest ^ c) * 1099511628211u;
 }
 
 // One keep-alive connection; reads answers by Content-Length.
@@ -163,7 +178,10 @@ public:
                 const auto at = data.find("Content-Length: ");
                 if (at != std::string::npos && at < headEnd) {
                     const std::size_t need = headEnd + 4 + std::strtoul(data.c_str() + at + 16, nullptr, 10);
-                    if (data.size() >= need) return true;
+                    if (data.size() >= need) {
+                        digest(data.substr(headEnd + 4));
+                        return true;
+                    }
                 }
             }
             const long n = socket_.recvSome(buffer, sizeof buffer);
@@ -183,6 +201,8 @@ int main(int argc, char** argv) {
     std::size_t files = 100000, searches = 1000;
     int appearRounds = 3;
     bool keep = false;
+    bool reuseIndex = false;
+    fs::path index;
     fs::path base = fs::temp_directory_path() / ("lyrebox-search-bench-" + std::to_string(::getpid()));
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
@@ -190,10 +210,15 @@ int main(int argc, char** argv) {
         if (arg == "--searches") searches = std::strtoul(argv[i + 1], nullptr, 10);
         if (arg == "--dir") base = argv[i + 1];
         if (arg == "--keep") keep = std::string(argv[i + 1]) == "1";
-        if (arg == "--appear") appearRounds = std::max(1, std::atoi(argv[i + 1]));
+        if (arg == "--appear") appearRounds = std::max(0, std::atoi(argv[i + 1]));
+        if (arg == "--index") index = argv[i + 1];
+        if (arg == "--reuse-index") reuseIndex = std::string(argv[i + 1]) == "1";
     }
     const fs::path music = base / "music";
-    const fs::path index = base / "index";
+    const bool ownIndexPlace = !index.empty();
+    if (!ownIndexPlace) index = base / "index";
+    const bool keepIndex = reuseIndex;  // built now or found: kept for the next run
+    reuseIndex = reuseIndex && fs::exists(index / "current");
     std::mt19937 random(20261208);
     kWords = makeVocabulary(4000, random);
 
@@ -209,7 +234,7 @@ int main(int argc, char** argv) {
     // Baseline: a bare walk of the same tree, page cache warm (second run counts).
     const std::string find = "find '" + music.string() + "' > /dev/null";
     double walk = 0, walkCpu = 0;
-    for (int run = 0; run < 2; ++run) {
+    for (int run = 0; run < 2 && !reuseIndex; ++run) {
         const double childBefore = childCpuMs();
         t0 = Clock::now();
         if (std::system(find.c_str()) != 0) std::printf("find failed\n");
@@ -219,7 +244,7 @@ int main(int argc, char** argv) {
 
     // The pass as it was: no folded words, CLucene's default writer settings.
     double plainPass = 0, plainPassCpu = 0;
-    {
+    if (!reuseIndex) {
         lyrebox::PassInput input;
         input.dirs = {music.string()};
         input.extensions = lyrebox::playableExtensions();
@@ -240,19 +265,23 @@ int main(int argc, char** argv) {
     }
 
     const long rssBefore = peakRssKiB();
-    lyrebox::Settings settings((base / "bench.ini").string());
+    lyrebox::Settings settings((ownIndexPlace ? fs::path(index.string() + ".ini") : base / "bench.ini").string());
     settings.setSharedDirs({music.string()});
     lyrebox::MediaLibrary library(settings, index.string());
     const double cpuBefore = cpuMs();
     t0 = Clock::now();
-    if (!library.startIndexer()) std::printf("indexer did not start\n");
-    library.waitIndexerIdle();
+    if (reuseIndex) {
+        std::printf("index: reusing %s (no passes, no walk)\n", index.c_str());
+    } else {
+        if (!library.startIndexer()) std::printf("indexer did not start\n");
+        library.waitIndexerIdle();
+    }
     const double pass = ms(Clock::now() - t0);
     const double passCpu = cpuMs() - cpuBefore;
     const long rssAfterPass = peakRssKiB();
-    std::printf("pass: %.0f ms (cpu %.0f ms)   find walk: %.0f ms (cpu %.0f ms)   ratio %.2f, cpu %.2f (target <= 2.5)\n",
+    if (!reuseIndex) std::printf("pass: %.0f ms (cpu %.0f ms)   find walk: %.0f ms (cpu %.0f ms)   ratio %.2f, cpu %.2f (target <= 2.5)\n",
                 pass, passCpu, walk, walkCpu, pass / walk, passCpu / walkCpu);
-    std::printf("plain pass (no folded words, default writer): %.0f ms (cpu %.0f ms)   new/plain %.2f, cpu %.2f "
+    if (!reuseIndex) std::printf("plain pass (no folded words, default writer): %.0f ms (cpu %.0f ms)   new/plain %.2f, cpu %.2f "
                 "(target <= 1)\n", plainPass, plainPassCpu, pass / plainPass, passCpu / plainPassCpu);
     std::printf("index size: %.2f MiB\n", directoryBytes(index) / 1048576.0);
 
@@ -281,25 +310,29 @@ int main(int argc, char** argv) {
     }
     std::vector<double> direct;
     std::size_t hits = 0;
+    double seriesCpu = cpuMs();
     for (const auto& query : queries) {
         std::vector<lyrebox::FileEntry> results;
         t0 = Clock::now();
         library.search(query, results, false);
         direct.push_back(ms(Clock::now() - t0));
         hits += results.size();
+        for (const auto& entry : results) digest(entry.path + ' ' + std::to_string(entry.size) + '\n');
     }
-    printTimes("search (LibrarySearcher):", direct, hits);
+    printTimes("search (LibrarySearcher):", direct, hits, cpuMs() - seriesCpu);
 
     std::vector<double> dirs;
     hits = 0;
+    seriesCpu = cpuMs();
     for (std::size_t i = 0; i < queries.size() / 10; ++i) {
         std::vector<lyrebox::FileEntry> results;
         t0 = Clock::now();
         library.search(queries[i], results, true);
         dirs.push_back(ms(Clock::now() - t0));
         hits += results.size();
+        for (const auto& entry : results) digest(entry.path + '\n');
     }
-    printTimes("search dirsOnly:", dirs, hits);
+    printTimes("search dirsOnly:", dirs, hits, cpuMs() - seriesCpu);
 
     lyrebox::Server server(htonl(INADDR_LOOPBACK), 0);
     server.setDispatcher([&](lyrebox::HttpRequest& request, lyrebox::HttpResponse& response) {
@@ -314,6 +347,7 @@ int main(int argc, char** argv) {
     if (server.start() && server.waitStarted()) {
         Client client(server.boundPort());
         std::vector<double> http;
+        seriesCpu = cpuMs();
         for (const auto& query : queries) {
             const std::string target = "/library.js?callback=cb&path=" + lyrebox::percentEncode("search://" + query);
             t0 = Clock::now();
@@ -323,10 +357,11 @@ int main(int argc, char** argv) {
             }
             http.push_back(ms(Clock::now() - t0));
         }
-        printTimes("search via library.js:", http, 0);  // (result counts not parsed)
+        printTimes("search via library.js:", http, 0, cpuMs() - seriesCpu);  // (result counts not parsed)
 
         // As typed: every prefix of "artist title", one request per letter.
         std::vector<double> typed;
+        seriesCpu = cpuMs();
         for (std::size_t i = 0; i < std::min<std::size_t>(queries.size() / 10, gNameWords.size()); ++i) {
             const auto& [artist, title] = gNameWords[named(random)];
             const std::string full = artist + " " + title;
@@ -339,14 +374,14 @@ int main(int argc, char** argv) {
                 typed.push_back(ms(Clock::now() - t0));
             }
         }
-        printTimes("prefix search as typed via library.js:", typed, 0);
+        printTimes("prefix search as typed via library.js:", typed, 0, cpuMs() - seriesCpu);
         server.shutdown();
     } else {
         std::printf("server did not start\n");
     }
 
     // From a file appearing in the share to a search finding it.
-    {
+    if (appearRounds > 0) {
         lyrebox::AutoIndexTiming timing;  // the real quiet time
         library.setAutoIndex(true, timing);
         // The folders are watched from when the watches are in place.
@@ -380,12 +415,15 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::printf("answers digest: %016llx\n", static_cast<unsigned long long>(gDigest));
     const long rssEnd = peakRssKiB();
     std::printf("peak RSS: before pass %.1f MiB, after pass %.1f MiB, at end %.1f MiB; growth %.1f MiB (target < 64)\n",
                 rssBefore / 1024.0, rssAfterPass / 1024.0, rssEnd / 1024.0, (rssEnd - rssBefore) / 1024.0);
     std::printf("peak RSS of the process: %.1f MiB (target < 256)\n", rssEnd / 1024.0);
 
     std::error_code ignored;
-    fs::remove_all(keep ? index : base, ignored);
+    if (!keep) fs::remove_all(base, ignored);
+    if (!keepIndex && (keep || ownIndexPlace)) fs::remove_all(index, ignored);
+    if (!keepIndex && ownIndexPlace) fs::remove(index.string() + ".ini", ignored);
     return 0;
 }

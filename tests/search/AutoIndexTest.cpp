@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace lyrebox::test {
@@ -165,6 +166,60 @@ TEST_F(AutoIndexTest, TheIndexInsideAShareDoesNotKeepStartingPasses) {
     ASSERT_TRUE(eventually([&] { return hits(*library, "marker") == 1 && settled(*library); }));
     // The marker's pass, and none for the index files that pass wrote.
     EXPECT_LE(library->autoPassesStarted() - started, 2u);
+}
+
+// Past the watch limit (none at all: as without inotify), the folders left
+// unwatched are covered by full passes: a file added in one of them is found
+// though no event reports it. Changes never start a pass here (the quiet
+// time is far longer than the test), so only a periodic pass can find it.
+TEST_F(AutoIndexTest, PastTheWatchLimitPeriodicPassesFindNewFiles) {
+    tree.write("m/Watched.mp3");
+    tree.write("m/Unwatched/Old One.mp3");
+    int round = 0;
+    for (const std::size_t limit : {std::size_t{1}, std::size_t{0}}) {
+        SCOPED_TRACE(limit);
+        auto library = makeLibrary("index-limit-" + std::to_string(limit));
+        AutoIndexTiming timing;
+        timing.quiet = 1h;
+        timing.longestWait = 1h;
+        timing.fullPassEvery = 100ms;
+        timing.watchLimit = limit;
+        library->setAutoIndex(true, timing);
+        ASSERT_TRUE(eventually([&] { return hits(*library, "old one") == 1; }));
+        EXPECT_EQ(library->autoWatchedFolders(), limit);  // "m" only, or nothing
+
+        const std::string word = "later" + std::to_string(++round);
+        tree.write("m/Unwatched/" + word + ".mp3");
+        EXPECT_TRUE(eventually([&] { return hits(*library, word) == 1; }));
+        const auto started = library->autoPassesStarted();
+        EXPECT_TRUE(eventually([&] { return library->autoPassesStarted() > started; }));  // and they go on
+    }
+}
+
+// With every folder watched, the period starts nothing: a library past the
+// limit on the same share, with the same short period, shows several periods
+// went by meanwhile.
+TEST_F(AutoIndexTest, WithEveryFolderWatchedNoPeriodicPassesRun) {
+    tree.write("m/Song.mp3");
+    tree.write("m/Folder/Other.mp3");
+    AutoIndexTiming timing;
+    timing.quiet = 1h;
+    timing.longestWait = 1h;
+    timing.fullPassEvery = 50ms;
+    auto watched = makeLibrary("index-watched");
+    watched->setAutoIndex(true, timing);
+    ASSERT_TRUE(eventually([&] { return hits(*watched, "other") == 1 && settled(*watched); }));
+    if (watched->autoWatchedFolders() != 2u) {
+        GTEST_SKIP() << "the system's inotify watches ran out (other watchers on this machine)";
+    }
+    const auto started = watched->autoPassesStarted();
+
+    timing.watchLimit = 1;
+    auto witness = makeLibrary("index-witness");
+    witness->setAutoIndex(true, timing);
+    ASSERT_TRUE(eventually([&] { return witness->autoPassesStarted() >= 4; }));
+    EXPECT_EQ(watched->autoPassesStarted(), started);
+    EXPECT_TRUE(settled(*watched));
 }
 
 struct StateCase {

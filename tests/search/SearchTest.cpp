@@ -241,5 +241,32 @@ TEST_F(SearchTest, EveryPublishedPassIsSeenByTheNextSearch) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
+// A repeated search is answered from the last answers of the open index;
+// after a pass is published the same query searches the new index, also when
+// the generation directory comes round again, and the answers of a query on
+// the two kinds of listing (everything, folders only) are kept apart.
+TEST_F(SearchTest, RepeatedSearchesNeverAnswerFromAnOlderIndex) {
+    tree.write("m/Alpha Song.mp3");
+    tree.write("m/Alpha Folder/Inner.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    const auto first = searcher.find("alpha", false);
+    EXPECT_EQ(first.total, 2u);
+    EXPECT_EQ(paths(searcher.find("alpha", false).items), paths(first.items));
+    EXPECT_EQ(paths(searcher.find("alpha", true).items), std::vector<std::string>{tree.file("m/Alpha Folder")});
+
+    tree.write("m/Alpha Second.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    EXPECT_EQ(searcher.find("alpha", false).total, 3u);
+    std::filesystem::remove(tree.file("m/Alpha Song.mp3"));
+    std::filesystem::rename(tree.file("m/Alpha Folder"), tree.file("m/Beta Folder"));
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);  // the first generation again
+    const auto last = searcher.find("alpha", false);
+    EXPECT_EQ(sorted(paths(last.items)), std::vector<std::string>{tree.file("m/Alpha Second.mp3")});
+    EXPECT_EQ(last.total, 1u);
+    EXPECT_FALSE(last.cut);
+    EXPECT_TRUE(searcher.find("alpha", true).items.empty());
+    EXPECT_EQ(searcher.find("alpha", false).total, 1u);
+}
+
 }  // namespace
 }  // namespace lyrebox::test
