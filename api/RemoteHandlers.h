@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,12 +30,14 @@ struct RemoteState {
     // The entries last read for playlist.xml and playlist.json.
     TrackListCache tracks;
     // The last playlist.xml written with entries, and what it was written
-    // from; guarded by the router's playlistLock.
+    // from; guarded by the router's playlistLock. The bytes are never
+    // changed once written: answers send them from this buffer after the
+    // lock is released, and a new document replaces the pointer.
     struct {
         TrackListCache::Tracks tracks;
         int playing = 0;
         bool dirty = false;
-        std::string text;
+        std::shared_ptr<const std::string> text;
     } playlistDocument;
     EventHub events;
 };

@@ -5,6 +5,7 @@
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
 
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -21,10 +22,9 @@ void consoleStatus(RequestRouter& router, HttpResponse& response) {
     sendText(response, writeConsoleStatus(readConsoleStatus(router.gateway())));
 }
 
-// Under playlistLock, so the test of the revision and the update of the
-// served ids are one step for every client.
-void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& response) {
-    std::lock_guard guard(router.playlistLock());
+// Under playlistLock: the document for a request with these parameters,
+// asked of the player now.
+std::shared_ptr<const std::string> currentPlaylistDocument(RequestRouter& router, const ParamMap& params) {
     PlayerGateway& gateway = router.gateway();
     auto& served = router.servedPlaylistIds();
     const auto found = params.find("id");
@@ -53,20 +53,30 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
             served[id] = true;
         }
     });
-    if (!tracks) {
-        sendText(response, writePlaylistDocument(playing, dirty, {}));
-        return;
-    }
+    if (!tracks) return std::make_shared<const std::string>(writePlaylistDocument(playing, dirty, {}));
     // Every page that polls gets the same bytes until the list or the
     // playing entry changes: they are written once.
     auto& kept = router.remote().playlistDocument;
-    if (kept.tracks != tracks || kept.playing != playing || kept.dirty != dirty) {
-        kept.text = writePlaylistDocument(playing, dirty, *tracks);
+    if (!kept.text || kept.tracks != tracks || kept.playing != playing || kept.dirty != dirty) {
+        kept.text = std::make_shared<const std::string>(writePlaylistDocument(playing, dirty, *tracks));
         kept.tracks = tracks;
         kept.playing = playing;
         kept.dirty = dirty;
     }
-    sendText(response, kept.text);
+    return kept.text;
+}
+
+// The test of the revision and the update of the served ids run under
+// playlistLock, as one step for every client. The answer goes out after the
+// lock is released: a slow reader of 175 KB must not hold up the others.
+void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& response) {
+    std::shared_ptr<const std::string> document;
+    {
+        std::lock_guard guard(router.playlistLock());
+        document = currentPlaylistDocument(router, params);
+    }
+    response.setSharedBody(std::move(document));
+    response.send();
 }
 
 }  // namespace
