@@ -8,10 +8,12 @@
 
 #include "api/EventHub.h"
 #include "api/PlaylistRevision.h"
+#include "api/SharedAsk.h"
 #include "api/TrackListCache.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,13 +30,23 @@ struct RemoteState {
     std::uint64_t servedIdsRevision = 1;
     // The entries last read for playlist.xml and playlist.json.
     TrackListCache tracks;
+    // The play list's length, playing index and revision for playlist.xml,
+    // one round trip to the player shared by requests that wait together.
+    struct PlaylistState {
+        int length = 0;
+        int playing = 0;
+        std::uint64_t revision = 0;
+    };
+    SharedAsk<PlaylistState> playlistState;
     // The last playlist.xml written with entries, and what it was written
-    // from; guarded by the router's playlistLock.
+    // from; guarded by the router's playlistLock. The bytes are never
+    // changed once written: answers send them from this buffer after the
+    // lock is released, and a new document replaces the pointer.
     struct {
         TrackListCache::Tracks tracks;
         int playing = 0;
         bool dirty = false;
-        std::string text;
+        std::shared_ptr<const std::string> text;
     } playlistDocument;
     EventHub events;
 };

@@ -8,8 +8,9 @@
 // the revision), and a title a player changes without marking its list
 // changed is seen within that time.
 //
-// Thread contract: read() is called inside a gateway batch; mutex_ guards the
-// kept read and is only ever taken there, after the gateway's own lock.
+// Thread contract: read() is called inside a gateway batch, kept() from any
+// thread; mutex_ guards the kept read and is the last lock taken (after the
+// router's playlistLock and the gateway's own lock).
 #pragma once
 
 #include "api/StatusDocuments.h"
@@ -33,8 +34,14 @@ public:
 
     // The list's entries at revision with length entries, read now or kept.
     Tracks read(PlayerGateway& gateway, std::uint64_t revision, int length, Clock::time_point now = Clock::now());
+    // The kept read when read() would reuse it, without asking the player;
+    // null otherwise.
+    Tracks kept(std::uint64_t revision, int length, Clock::time_point now = Clock::now());
 
 private:
+    // Under mutex_.
+    bool reusable(std::uint64_t revision, int length, Clock::time_point now) const;
+
     std::mutex mutex_;
     Tracks tracks_;
     std::uint64_t revision_ = 0;

@@ -37,7 +37,14 @@ void HttpResponse::setHeader(const std::string& name, std::string value) {
 
 void HttpResponse::setBody(std::string body) {
     body_ = std::move(body);
+    sharedBody_.reset();
     headers_["Content-Length"] = std::to_string(body_.size());
+}
+
+void HttpResponse::setSharedBody(std::shared_ptr<const std::string> body) {
+    body_.clear();
+    sharedBody_ = std::move(body);
+    headers_["Content-Length"] = std::to_string(sharedBody_ ? sharedBody_->size() : 0);
 }
 
 void HttpResponse::sendStatusPage(int status, std::string reason, std::string_view title) {
@@ -73,11 +80,12 @@ std::size_t HttpResponse::send() {
     if (!socket_) return 0;
     // A small body joins the head in its buffer; a large one goes out
     // beside it from its own, in the same system call.
-    if (body_.size() <= kJoinedBodySize) {
-        head += body_;
+    const std::string& content = body();
+    if (content.size() <= kJoinedBodySize) {
+        head += content;
         return socket_->sendAll(head.data(), head.size());
     }
-    return socket_->sendAll(head.data(), head.size(), body_.data(), body_.size());
+    return socket_->sendAll(head.data(), head.size(), content.data(), content.size());
 }
 
 std::size_t HttpResponse::sendBytes(const void* data, std::size_t size) {
@@ -140,6 +148,7 @@ bool HttpResponse::read(platform::Socket& socket) {
     }
     body.resize(std::min(body.size(), length));
     body_ = std::move(body);
+    sharedBody_.reset();
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -33,9 +34,13 @@ public:
     void setHeader(const std::string& name, std::string value);
     void removeHeader(const std::string& name) { headers_.erase(name); }
 
-    const std::string& body() const { return body_; }
+    const std::string& body() const { return sharedBody_ ? *sharedBody_ : body_; }
     // Also sets Content-Length.
     void setBody(std::string body);
+    // A body that other answers share (a document kept between requests):
+    // it goes out from its own buffer, never copied. Also sets
+    // Content-Length; a null body is an empty one.
+    void setSharedBody(std::shared_ptr<const std::string> body);
 
     // The status line and headers as they go out.
     std::string headText() const;
@@ -65,6 +70,7 @@ private:
     std::string reason_ = "OK";
     HeaderMap headers_{{"Content-Type", "text/html"}};
     std::string body_;
+    std::shared_ptr<const std::string> sharedBody_;  // when set, the body instead of body_
 };
 
 // RFC 1123 date as HTTP uses it, e.g. "Thu, 01 Jan 1970 00:00:00 GMT".

@@ -1,5 +1,7 @@
 // "consolestatus.xml" and "playlist.xml" over HTTP, against a recording player.
 #include "tests/support/CheckedServer.h"
+#include "api/RemoteHandlers.h"
+#include "api/RequestRouter.h"
 #include "api/StatusDocuments.h"
 #include "tests/support/FakePlayer.h"
 
@@ -7,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 
 namespace lyrebox {
 namespace {
@@ -123,6 +126,28 @@ TEST_P(StatusDocumentsTest, OverlongIdsAreNotRemembered) {
     const std::string longest(kMaxPlaylistIdLength, 'a');
     EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, true, kTracks));
     EXPECT_EQ(server.body("/playlist.xml?id=" + longest), playlist(1, false, ""));
+}
+
+// Answers send the kept document after playlistLock is released, so a new
+// document must replace the kept bytes, never write over them: an answer
+// still going out holds the old buffer.
+TEST_P(StatusDocumentsTest, KeptDocumentIsReplacedNotRewrittenOnAChange) {
+    const std::string first = server.body("/playlist.xml");
+    EXPECT_EQ(first, playlist(1, true, kTracks));
+    const auto keptText = [this] {
+        std::lock_guard guard(server.router().playlistLock());
+        return server.router().remote().playlistDocument.text;
+    };
+    const auto taken = keptText();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(*taken, first);
+
+    player.setEntries({{"/m/2.mp3", "two"}}, 0);
+    changePlayList();
+    EXPECT_EQ(server.body("/playlist.xml"), playlist(0, true, track(0, "two", "/m/2.mp3")));
+    EXPECT_EQ(server.body("/playlist.xml"), playlist(0, false, track(0, "two", "/m/2.mp3")));
+    EXPECT_EQ(*taken, first);
+    EXPECT_NE(keptText(), taken);
 }
 
 TEST_P(StatusDocumentsTest, EmptyPlayListHasNoTracks) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -40,6 +41,32 @@ TEST(Response, HeadersInByteOrder) {
     EXPECT_EQ(sent(r, true),
               "HTTP/1.1 200 OK\r\nCache-Control: no-cache\r\nConnection: close\r\nContent-Type: text/html\r\n"
               "Expires: 0\r\nWWW-Authenticate: x\r\n\r\n");
+}
+
+// A shared body is sent from the caller's buffer: the bytes on the wire are
+// exactly the buffer's, small (joined to the head) and large (beside it),
+// and setting a body of either kind replaces the other.
+TEST(Response, SharedBodyIsSentAsItIsAndReplacesTheOwnBody) {
+    std::string large(20000, 'x');
+    for (std::size_t i = 0; i < large.size(); i += 7) large[i] = static_cast<char>('a' + i % 26);
+    for (const std::string& text : {std::string("<small/>"), large}) {
+        const auto shared = std::make_shared<const std::string>(text);
+        HttpResponse r;
+        r.setBody("replaced");
+        r.setSharedBody(shared);
+        EXPECT_EQ(&r.body(), shared.get());  // not copied
+        EXPECT_EQ(sent(r), "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(text.size()) +
+                               "\r\nContent-Type: text/html\r\n\r\n" + text);
+        EXPECT_EQ(*shared, text);
+        r.setBody("own");
+        EXPECT_EQ(r.body(), "own");
+        EXPECT_EQ(r.header("Content-Length"), "3");
+    }
+    HttpResponse none;
+    none.setBody("gone");
+    none.setSharedBody(nullptr);
+    EXPECT_EQ(none.body(), "");
+    EXPECT_EQ(sent(none), "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nContent-Type: text/html\r\n\r\n");
 }
 
 TEST(Response, NotModifiedHasNoContentLength) {
