@@ -97,6 +97,13 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
     try {
         {
             auto lock = IndexStore::lockOpenClose();
+            // Searchers map the index files they read: every pass writes new
+            // files, never rewriting in place one an older searcher may still
+            // have mapped (its pages stay readable once it is unlinked).
+            std::filesystem::remove_all(target, error);
+            if (error) {
+                return PassResult::Failed;
+            }
             writer = std::make_unique<IndexWriter>(target.c_str(), &analyzer, true);
         }
         writer->setMaxFieldLength(kIndexMaxFieldLength);

@@ -1,6 +1,7 @@
 #include "library/LibrarySearcher.h"
 
 #include "library/FoldedSearch.h"
+#include "library/MappedIndexDirectory.h"
 #include "library/SearchLimits.h"
 #include "library/SearchQuery.h"
 
@@ -31,8 +32,10 @@ std::uint64_t storedNumber(const Document& document, const TCHAR* field) {
     return value;
 }
 
-// Closes a searcher under the process's open/close lock.
+// Closes a searcher under the process's open/close lock, then the directory
+// it reads, which must outlive it.
 struct SearcherCloser {
+    std::shared_ptr<MappedIndexDirectory> directory;
     void operator()(IndexSearcher* searcher) const {
         auto lock = IndexStore::lockOpenClose();
         try {
@@ -136,7 +139,8 @@ LibrarySearcher::OpenIndex LibrarySearcher::currentIndex() {
     if (!directory || !lucene::index::IndexReader::indexExists(directory->c_str())) {
         return OpenIndex{};
     }
-    cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(directory->c_str()), SearcherCloser());
+    auto mapped = std::make_shared<MappedIndexDirectory>(*directory);
+    cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(mapped.get()), SearcherCloser{mapped});
     cached_.cache = std::make_shared<SearchCache>();
     cachedDirectory_ = *directory;
     return cached_;
