@@ -1,5 +1,7 @@
 #include "library/FoldedSearch.h"
 
+#include "library/PrefixSets.h"
+
 #include "library/analysis/FoldedText.h"
 #include "library/analysis/IndexAnalyzer.h"
 
@@ -39,26 +41,34 @@ struct EnumClose {
     }
 };
 
-void readAll(TermDocs& docs, DocSet& into) {
-    std::int32_t numbers[256];
-    std::int32_t freqs[256];
+// The postings of docs below the bound into a set of that size. Postings
+// come in increasing order, so reading stops at the first one past it; a
+// bounded read takes small batches, since most of a list lies beyond.
+void readAll(TermDocs& docs, DocSet& into, std::int32_t below, bool bounded) {
+    constexpr std::int32_t kBatch = 256;
+    std::int32_t numbers[kBatch];
+    std::int32_t freqs[kBatch];
+    const std::int32_t batch = bounded ? 32 : kBatch;
     for (;;) {
-        const std::int32_t n = docs.read(numbers, freqs, 256);
+        const std::int32_t n = docs.read(numbers, freqs, batch);
         if (n <= 0) return;
-        for (std::int32_t i = 0; i < n; ++i) into.add(numbers[i]);
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (numbers[i] >= below) return;
+            into.add(numbers[i]);
+        }
     }
 }
 
-DocSet wordDocs(IndexReader& reader, const TCHAR* field, const std::wstring& word) {
-    DocSet set(reader.maxDoc());
+DocSet wordDocs(IndexReader& reader, const TCHAR* field, const std::wstring& word, std::int32_t below) {
+    DocSet set(below);
     TermPtr term(_CLNEW Term(field, word.c_str()));
     std::unique_ptr<TermDocs, DocsClose> docs(reader.termDocs(term.get()));
-    if (docs) readAll(*docs, set);
+    if (docs) readAll(*docs, set, below, below < reader.maxDoc());
     return set;
 }
 
-DocSet prefixDocs(IndexReader& reader, const std::wstring& prefix) {
-    DocSet set(reader.maxDoc());
+DocSet prefixDocs(IndexReader& reader, const std::wstring& prefix, std::int32_t below) {
+    DocSet set(below);
     TermPtr start(_CLNEW Term(kFoldedField, prefix.c_str()));
     std::unique_ptr<TermEnum, EnumClose> terms(reader.terms(start.get()));
     std::unique_ptr<TermDocs, DocsClose> docs(reader.termDocs());
@@ -73,7 +83,7 @@ DocSet prefixDocs(IndexReader& reader, const std::wstring& prefix) {
             continue;  // the whole first part of a dotted word is not its prefix
         }
         docs->seek(terms.get());
-        readAll(*docs, set);
+        readAll(*docs, set, below, below < reader.maxDoc());
     } while (terms->next());
     return set;
 }
@@ -156,17 +166,49 @@ PlainWords plainQueryWords(const std::string& query) {
                       lucene::analysis::filename::foldedWords(excluded)};
 }
 
-DocSet foldedMatches(IndexReader& reader, const PlainWords& words) {
-    if (words.required.empty()) return DocSet(reader.maxDoc());
+DocSet foldedMatches(IndexReader& reader, const PlainWords& words, PrefixSets* kept) {
+    return foldedMatchesBelow(reader, words, reader.maxDoc(), kept);
+}
+
+DocSet firstFoldedMatches(IndexReader& reader, const PlainWords& words, const DocSet& skip, std::size_t wanted,
+                          std::int32_t firstBound) {
+    const std::int32_t maxDoc = reader.maxDoc();
+    // Each round reads the postings below a bound; the next bound is where
+    // the matches found so far say enough would be, with a margin, and at
+    // least twice the last (eight times when none were found), so a rare
+    // word costs little more than one whole read.
+    for (std::int64_t below = std::max(firstBound, 1);;) {
+        const auto bound = static_cast<std::int32_t>(std::min<std::int64_t>(below, maxDoc));
+        DocSet found = foldedMatchesBelow(reader, words, bound);
+        found.subtract(skip);
+        const std::size_t count = found.count();
+        if (bound >= maxDoc || count >= wanted) return found;
+        const std::int64_t enough = count == 0 ? std::int64_t{bound} * 8
+                                               : std::int64_t{bound} * static_cast<std::int64_t>(wanted) * 5 /
+                                                     (static_cast<std::int64_t>(count) * 4);
+        below = std::max(enough, std::int64_t{bound} * 2);
+    }
+}
+
+DocSet foldedMatchesBelow(IndexReader& reader, const PlainWords& words, std::int32_t below, PrefixSets* kept) {
+    below = std::clamp(below, 0, reader.maxDoc());
+    if (words.required.empty()) return DocSet(below);
     const auto inFolder = [](const std::wstring& word) { return kFolderWordMark + word; };
+    // A one-letter prefix of the whole index is kept when the caller keeps them.
+    const auto prefixSet = [&](const std::wstring& prefix) {
+        if (kept == nullptr || words.required.back().size() != 1 || below != reader.maxDoc()) {
+            return prefixDocs(reader, prefix, below);
+        }
+        return *kept->get(prefix, [&] { return prefixDocs(reader, prefix, below); });
+    };
     // The last word, as a prefix: in the item's own name, or in a folder above.
-    DocSet ownName = prefixDocs(reader, words.required.back());
+    DocSet ownName = prefixSet(words.required.back());
     DocSet matches = ownName;
-    matches.unite(prefixDocs(reader, inFolder(words.required.back())));
+    matches.unite(prefixSet(inFolder(words.required.back())));
     for (std::size_t i = 0; i + 1 < words.required.size() && !matches.empty(); ++i) {
-        DocSet own = wordDocs(reader, kFoldedField, words.required[i]);
+        DocSet own = wordDocs(reader, kFoldedField, words.required[i], below);
         DocSet either = own;
-        either.unite(wordDocs(reader, kFoldedField, inFolder(words.required[i])));
+        either.unite(wordDocs(reader, kFoldedField, inFolder(words.required[i]), below));
         matches.intersect(either);
         ownName.unite(own);
     }
@@ -176,14 +218,15 @@ DocSet foldedMatches(IndexReader& reader, const PlainWords& words) {
     matches.intersect(ownName);
     for (const auto& word : words.excluded) {
         if (matches.empty()) break;
-        matches.subtract(wordDocs(reader, kFoldedField, word));
-        matches.subtract(wordDocs(reader, kFoldedField, inFolder(word)));
+        matches.subtract(wordDocs(reader, kFoldedField, word, below));
+        matches.subtract(wordDocs(reader, kFoldedField, inFolder(word), below));
     }
     return matches;
 }
 
 DocSet directoryDocs(IndexReader& reader, bool& found) {
-    DocSet set = wordDocs(reader, lucene::analysis::filename::kKindField, lucene::analysis::filename::kDirectoryKind);
+    DocSet set = wordDocs(reader, lucene::analysis::filename::kKindField, lucene::analysis::filename::kDirectoryKind,
+                          reader.maxDoc());
     found = !set.empty();
     return set;
 }

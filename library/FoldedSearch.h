@@ -13,6 +13,8 @@
 
 namespace lyrebox {
 
+class PrefixSets;
+
 class DocSet {
 public:
     explicit DocSet(std::int32_t size = 0) : bits_((static_cast<std::size_t>(size) + 63) / 64, 0) {}
@@ -49,7 +51,19 @@ PlainWords plainQueryWords(const std::string& query);
 // dotted word's first part: "vol" does not stand for "vol.2" but "vo" does),
 // one of them at least in the document's own name, and none of the excluded
 // ones. No required words: no documents.
-DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words);
+// With kept, the sets of a one-letter last word come from and go to kept.
+DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, PrefixSets* kept = nullptr);
+// The same, of the documents numbered below the bound only (a set of that size).
+DocSet foldedMatchesBelow(lucene::index::IndexReader& reader, const PlainWords& words, std::int32_t below,
+                          PrefixSets* kept = nullptr);
+// The first matches in index order, without those in skip: a set that holds
+// every match up to some document, at least wanted of them when there are
+// so many, read without going through the postings beyond it. For a listing
+// that shows no count, where a short prefix would read most of the index.
+// Its first round reads the postings below firstBound.
+inline constexpr std::int32_t kFirstMatchesBound = 16384;
+DocSet firstFoldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, const DocSet& skip,
+                          std::size_t wanted, std::int32_t firstBound = kFirstMatchesBound);
 
 // Documents marked as directories; found tells whether the index marks them
 // at all (an index from before the mark has none).

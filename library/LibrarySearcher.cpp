@@ -142,18 +142,21 @@ LibrarySearcher::OpenIndex LibrarySearcher::currentIndex() {
     auto mapped = std::make_shared<MappedIndexDirectory>(*directory);
     cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(mapped.get()), SearcherCloser{mapped});
     cached_.cache = std::make_shared<SearchCache>();
+    cached_.prefixes = std::make_shared<PrefixSets>();
     cachedDirectory_ = *directory;
     return cached_;
 }
 
 void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly) {
-    SearchResult found = find(query, dirsOnly);
+    SearchResult found = answer(query, dirsOnly, false);
     for (auto& entry : found.items) {
         results.push_back(std::move(entry));
     }
 }
 
-SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
+SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) { return answer(query, dirsOnly, true); }
+
+SearchResult LibrarySearcher::answer(const std::string& query, bool dirsOnly, bool counted) {
     SearchResult result;
     const auto prepared = prepareQuery(query);
     if (query.empty() || !prepared) {
@@ -167,7 +170,7 @@ SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
         if (auto kept = open.cache->answer(query, dirsOnly)) {
             return std::move(*kept);
         }
-        if (collect(open, *prepared, dirsOnly, result)) {
+        if (collect(open, *prepared, dirsOnly, counted, result) && counted) {
             open.cache->keepAnswer(query, dirsOnly, result);
         }
     } catch (CLuceneError&) {
@@ -180,7 +183,7 @@ SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) {
     return result;
 }
 
-bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly,
+bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly, bool counted,
                               SearchResult& result) {
     IndexSearcher& searcher = *open.searcher;
     auto& results = result.items;
@@ -233,7 +236,16 @@ bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared
     result.total = accepted;
 
     // The folded half: the items the name query missed, in index order.
-    DocSet folded = foldedMatches(reader, plainQueryWords(prepared));
+    if (!counted && accepted >= kMaxSearchResults) {
+        return true;  // the list is full, and nothing more is counted
+    }
+    const PlainWords words = plainQueryWords(prepared);
+    // Without a count, the files found by one word (a prefix being typed)
+    // need only the first matches; with more words, the whole word's sets
+    // keep the prefix's read to one.
+    DocSet folded = !counted && !dirsOnly && words.required.size() == 1
+                        ? firstFoldedMatches(reader, words, named, kMaxSearchResults - accepted)
+                        : foldedMatches(reader, words, open.prefixes.get());
     bool marked = false;
     const DocSet directories = dirsOnly ? directoryDocs(reader, marked) : DocSet();
     if (dirsOnly && marked) {
@@ -277,6 +289,10 @@ bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared
         }
     }
     result.cut = result.total > results.size();
+    if (!counted) {
+        result.total = results.size();  // no count was made
+        result.cut = false;
+    }
     return true;
 }
 

@@ -20,6 +20,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryText.h"
+#include "library/PrefixSets.h"
 #include "library/SearchCache.h"
 #include "library/analysis/FilenameAnalyzer.h"
 
@@ -36,21 +37,29 @@ public:
     LibrarySearcher(const LibrarySearcher&) = delete;
     LibrarySearcher& operator=(const LibrarySearcher&) = delete;
 
+    // The items a query finds, at most 500, appended to results; no count
+    // of the items beyond them is made.
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
+    // The same items, with how many match in all and whether the list was cut.
     SearchResult find(const std::string& query, bool dirsOnly);
 
 private:
     struct OpenIndex {
         std::shared_ptr<lucene::search::IndexSearcher> searcher;
         std::shared_ptr<SearchCache> cache;  // the answers of this searcher
+        std::shared_ptr<PrefixSets> prefixes;  // its one-letter prefix sets
     };
     // The shared searcher of the current index, opened when there is none or
     // the index changed; no searcher when there is no index.
     OpenIndex currentIndex();
+    // Either of the two; an answer without the count (counted false) has the
+    // items only, total their number, and is never kept in the cache.
+    SearchResult answer(const std::string& query, bool dirsOnly, bool counted);
     // The search on one open index; false when it ended early and its
     // answer is not to be kept. Throws on CLucene errors, with what was found
     // so far in result.
-    bool collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly, SearchResult& result);
+    bool collect(const OpenIndex& open, const std::string& prepared, bool dirsOnly, bool counted,
+                 SearchResult& result);
 
     IndexStore store_;
     lucene::analysis::filename::FilenameAnalyzer analyzer_;

@@ -3,6 +3,9 @@
 // own results, without repeats, at most 500 in all.
 #include "tests/search/SearchFixture.h"
 
+#include "library/FoldedSearch.h"
+#include "library/MappedIndexDirectory.h"
+
 #include <set>
 
 namespace lyrebox::test {
@@ -109,6 +112,48 @@ TEST_F(SearchFixture, TheLimitCountsBothHalves) {
     EXPECT_EQ(more.items.size(), 500u);
     EXPECT_EQ(more.total, 1001u);
     EXPECT_TRUE(more.cut);
+}
+
+// A listing that shows no count (search) stops reading the postings once it
+// has its items: it must list exactly what the counted search lists.
+TEST_F(SearchFixture, ListingsWithoutACountHoldTheSameItems) {
+    for (int i = 0; i < 300; ++i) tree.write("m/Hit " + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 300; ++i) tree.write("m/Hits Folder/Hitting " + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 200; ++i) tree.write("m/Other/H" + std::to_string(i) + " - Song.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    for (const char* query : {"hit", "hitt", "h", "hi", "s", "hitting 1", "hits hitting", "song h1", "-hit h", "zz"}) {
+        const auto listed = paths(find(query));  // first: an answer without a count is never kept
+        EXPECT_EQ(listed, paths(searcher.find(query, false).items)) << query;
+    }
+}
+
+// The first matches read round by round, each reading only the postings
+// below its bound, are the first of all matches in index order.
+TEST_F(SearchFixture, FirstFoldedMatchesAreTheFirstOfAllMatches) {
+    for (int i = 0; i < 120; ++i) {
+        tree.write("m/" + std::string(i % 3 == 0 ? "Alpha " : "Beta ") + std::to_string(i) + ".mp3");
+    }
+    for (int i = 0; i < 40; ++i) tree.write("m/Alpine Folder/Track " + std::to_string(i) + ".mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    auto lock = IndexStore::lockOpenClose();
+    MappedIndexDirectory directory(IndexStore(indexPath()).currentIndexLocked().value());
+    lucene::index::IndexReader* reader = lucene::index::IndexReader::open(&directory);
+    DocSet skip(reader->maxDoc());
+    for (std::int32_t doc = 0; doc < reader->maxDoc(); doc += 7) skip.add(doc);
+    for (const char* query : {"al", "alpha", "b", "beta 1", "track al", "nothing"}) {
+        const PlainWords words = plainQueryWords(query);
+        DocSet all = foldedMatches(*reader, words);
+        all.subtract(skip);
+        for (std::size_t wanted : {1u, 5u, 30u, 1000u}) {
+            for (std::int32_t firstBound : {1, 4, 64, 100000}) {
+                const DocSet first = firstFoldedMatches(*reader, words, skip, wanted, firstBound);
+                EXPECT_EQ(first.members(wanted), all.members(wanted))
+                    << query << ", " << wanted << " wanted, first bound " << firstBound;
+            }
+        }
+    }
+    reader->close();
+    delete reader;
 }
 
 TEST_F(SearchFixture, NoIndexOrNoQueryGivesAnEmptyResult) {

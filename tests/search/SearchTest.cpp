@@ -251,12 +251,14 @@ TEST_F(SearchTest, RepeatedSearchesNeverAnswerFromAnOlderIndex) {
     ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     const auto first = searcher.find("alpha", false);
     EXPECT_EQ(first.total, 2u);
+    EXPECT_EQ(searcher.find("a", false).total, 2u);  // a one-letter prefix's sets are kept
     EXPECT_EQ(paths(searcher.find("alpha", false).items), paths(first.items));
     EXPECT_EQ(paths(searcher.find("alpha", true).items), std::vector<std::string>{tree.file("m/Alpha Folder")});
 
     tree.write("m/Alpha Second.mp3");
     ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     EXPECT_EQ(searcher.find("alpha", false).total, 3u);
+    EXPECT_EQ(searcher.find("a", false).total, 3u);
     std::filesystem::remove(tree.file("m/Alpha Song.mp3"));
     std::filesystem::rename(tree.file("m/Alpha Folder"), tree.file("m/Beta Folder"));
     ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);  // the first generation again
@@ -266,6 +268,7 @@ TEST_F(SearchTest, RepeatedSearchesNeverAnswerFromAnOlderIndex) {
     EXPECT_FALSE(last.cut);
     EXPECT_TRUE(searcher.find("alpha", true).items.empty());
     EXPECT_EQ(searcher.find("alpha", false).total, 1u);
+    EXPECT_EQ(paths(find("a")), std::vector<std::string>{tree.file("m/Alpha Second.mp3")});
 }
 
 }  // namespace
