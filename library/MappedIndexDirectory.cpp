@@ -111,6 +111,65 @@ private:
     std::int64_t position_ = 0;
 };
 
+// Where a file cannot be mapped (a file system without mmap): reads through
+// a small buffer with pread, clones sharing the descriptor.
+class ReadInput final : public IndexInput {
+public:
+    ReadInput(std::shared_ptr<const FileHandle> file, std::int64_t size) : file_(std::move(file)), size_(size) {}
+    ReadInput(const ReadInput& other)
+        : IndexInput(other), file_(other.file_), size_(other.size_), position_(other.position_) {}
+
+    IndexInput* clone() const override { return new ReadInput(*this); }  // CLucene owns its clones
+
+    std::uint8_t readByte() override {
+        if (position_ < start_ || position_ >= start_ + length_) fill();
+        return buffer_[static_cast<std::size_t>(position_++ - start_)];
+    }
+    void readBytes(std::uint8_t* into, const std::int32_t length) override {
+        if (length < 0 || position_ > size_ || size_ - position_ < length) readPastEnd();
+        for (std::int32_t done = 0; done < length;) {
+            if (position_ < start_ || position_ >= start_ + length_) fill();
+            const auto at = static_cast<std::size_t>(position_ - start_);
+            const auto n = std::min<std::int64_t>(length - done, length_ - (position_ - start_));
+            std::memcpy(into + done, buffer_ + at, static_cast<std::size_t>(n));
+            done += static_cast<std::int32_t>(n);
+            position_ += n;
+        }
+    }
+    void readBytes(std::uint8_t* into, const std::int32_t length, bool /*useBuffer*/) override {
+        readBytes(into, length);
+    }
+    void close() override {}
+    std::int64_t getFilePointer() const override { return position_; }
+    void seek(const std::int64_t position) override {
+        if (position < 0) _CLTHROWA(CL_ERR_IO, "seek before the start of an index file");
+        position_ = position;
+    }
+    std::int64_t length() const override { return size_; }
+    const char* getDirectoryType() const override { return "MappedIndexDirectory"; }
+    const char* getObjectName() const override { return "ReadInput"; }
+
+private:
+    void fill() {
+        if (position_ < 0 || position_ >= size_) readPastEnd();
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(sizeof buffer_, size_ - position_));
+        ssize_t got = -1;
+        do {
+            got = ::pread(file_->fd(), buffer_, want, static_cast<off_t>(position_));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) _CLTHROWA(CL_ERR_IO, "an index file could not be read");
+        start_ = position_;
+        length_ = got;
+    }
+
+    std::shared_ptr<const FileHandle> file_;
+    std::int64_t size_;
+    std::int64_t position_ = 0;
+    std::int64_t start_ = 0;
+    std::int64_t length_ = 0;
+    std::uint8_t buffer_[4096];
+};
+
 std::shared_ptr<const FileBytes> readWhole(int fd, std::size_t size) {
     std::vector<std::uint8_t> copy(size);
     std::size_t done = 0;
@@ -138,7 +197,8 @@ struct DirCloser {
 
 }  // namespace
 
-MappedIndexDirectory::MappedIndexDirectory(std::string path) : path_(std::move(path)) {
+MappedIndexDirectory::MappedIndexDirectory(std::string path, bool mapFiles)
+    : path_(std::move(path)), mapFiles_(mapFiles) {
     setLockFactory(new lucene::store::NoLockFactory());  // reading takes no lock
 }
 
@@ -182,14 +242,19 @@ int64_t MappedIndexDirectory::fileLength(const char* name) const {
 }
 
 bool MappedIndexDirectory::openInput(const char* name, IndexInput*& ret, CLuceneError& error, int32_t /*bufferSize*/) {
-    const FileHandle fd(::open(pathOf(name).c_str(), O_RDONLY | O_CLOEXEC));
+    auto fd = std::make_shared<FileHandle>(::open(pathOf(name).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
-    if (!fd.valid() || ::fstat(fd.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!fd->valid() || ::fstat(fd->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
         error.set(CL_ERR_IO, "an index file could not be opened");
         return false;
     }
     const auto size = static_cast<std::size_t>(status.st_size);
-    auto bytes = mapsFile(name) ? mapWhole(fd.fd(), size) : readWhole(fd.fd(), size);
+    const bool mapped = mapsFile(name);
+    auto bytes = !mapped ? readWhole(fd->fd(), size) : mapFiles_ ? mapWhole(fd->fd(), size) : nullptr;
+    if (!bytes && mapped) {
+        ret = new ReadInput(std::move(fd), static_cast<std::int64_t>(size));  // not mapped: read as needed
+        return true;
+    }
     if (!bytes) {
         error.set(CL_ERR_IO, "an index file could not be read");
         return false;

@@ -12,7 +12,8 @@
 // segment files ("_N.*"), which a pass writes into a generation it has first
 // emptied (see runIndexPass), so a file still mapped by an older searcher is
 // never rewritten in place, only unlinked. The "segments*" files, which
-// CLucene rewrites in place, are read into memory instead.
+// CLucene rewrites in place, are read into memory instead. Where a map is
+// refused, a file is read as needed with pread.
 //
 // Writing, renaming and deleting throw CL_ERR_UnsupportedOperation: a
 // searcher never does them.
@@ -27,7 +28,9 @@ namespace lyrebox {
 
 class MappedIndexDirectory : public lucene::store::Directory {
 public:
-    explicit MappedIndexDirectory(std::string path);
+    // Without mapFiles (and wherever the file system refuses a map), segment
+    // files are read through a small buffer instead.
+    explicit MappedIndexDirectory(std::string path, bool mapFiles = true);
     ~MappedIndexDirectory() override;
     MappedIndexDirectory(const MappedIndexDirectory&) = delete;
     MappedIndexDirectory& operator=(const MappedIndexDirectory&) = delete;
@@ -58,6 +61,7 @@ private:
     std::string pathOf(const char* name) const;
 
     std::string path_;
+    bool mapFiles_;
 };
 
 }  // namespace lyrebox

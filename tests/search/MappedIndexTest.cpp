@@ -62,9 +62,13 @@ protected:
 // Entering the term dictionary again after one walk over it, as the folded
 // prefix searches do, gives the terms in order, each with all its postings:
 // positions, clones and variable-length numbers all go through the maps.
-TEST_F(MappedIndexTest, TermsEnteredAfterAWalkFollowInOrderWithTheirPostings) {
-    ASSERT_EQ(pass({writeShare(3000)}), PassResult::Published);
-    MappedIndexDirectory directory(currentGeneration());
+// Both ways of reading: through maps, and through a buffer where a file
+// system refuses maps.
+class MappedIndexReadingTest : public MappedIndexTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MappedIndexReadingTest, TermsEnteredAfterAWalkFollowInOrderWithTheirPostings) {
+    ASSERT_EQ(pass({writeShare(1500)}), PassResult::Published);
+    MappedIndexDirectory directory(currentGeneration(), GetParam());
     const ReaderPtr reader = openMapped(directory);
     const auto terms = allTerms(*reader);
     ASSERT_GT(terms.size(), 1000u);
@@ -88,6 +92,12 @@ TEST_F(MappedIndexTest, TermsEnteredAfterAWalkFollowInOrderWithTheirPostings) {
         }
         docs->close();
         from->close();
+    }
+    // Stored fields too, every document, in order and at random.
+    for (int32_t doc = 0; doc < reader->maxDoc(); doc += doc % 2 == 0 ? 1 : 7) {
+        lucene::document::Document document;
+        ASSERT_TRUE(reader->document(doc, document));
+        EXPECT_EQ(lucene::analysis::filename::narrow(document.get(L"path")).rfind(tree.file("share"), 0), 0u) << doc;
     }
 }
 
@@ -118,14 +128,14 @@ TEST_F(MappedIndexTest, AnOlderReaderKeepsItsAnswersWhileLaterPassesRewriteItsGe
 
 // A damaged index gives CLucene's error, never a read outside the file: the
 // search ends with what it found, and the writing calls are refused.
-TEST_F(MappedIndexTest, ADamagedFileIsAnErrorAndWritingIsRefused) {
+TEST_P(MappedIndexReadingTest, ADamagedFileIsAnErrorAndWritingIsRefused) {
     ASSERT_EQ(pass({writeShare(400)}), PassResult::Published);
     const std::string damaged = tree.file("damaged");
     fs::copy(currentGeneration(), damaged);
     for (const auto& item : fs::directory_iterator(damaged)) {
         if (item.path().extension() == ".fdt") fs::resize_file(item.path(), fs::file_size(item.path()) / 2);
     }
-    MappedIndexDirectory directory(damaged);
+    MappedIndexDirectory directory(damaged, GetParam());
     const ReaderPtr reader = openMapped(directory);
     bool failed = false;
     try {
@@ -147,6 +157,8 @@ TEST_F(MappedIndexTest, ADamagedFileIsAnErrorAndWritingIsRefused) {
     EXPECT_FALSE(directory.openInput("_missing.fdt", input, error));
     EXPECT_EQ(input, nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(MappedAndRead, MappedIndexReadingTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace lyrebox::test
