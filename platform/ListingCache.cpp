@@ -139,7 +139,9 @@ std::vector<FindRecord> ListingCache::listOrThrow(const std::string& directory) 
             }
             break;
         }
-        if (!kept) {
+        const bool mayBeBig = static_cast<std::uint64_t>(self.st_size) >= bounds_.minDirectoryBytes ||
+                              provedBigLocked(self.st_dev, self.st_ino);
+        if (!kept && mayBeBig) {
             if (!inotify_.valid()) inotify_.adopt(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
             if (inotify_.valid()) {
                 // Through the open descriptor, so the watch is on the very
@@ -171,8 +173,16 @@ std::vector<FindRecord> ListingCache::listOrThrow(const std::string& directory) 
         }
         return items;
     }
-    // No watch (no inotify, or no watch left: ENOSPC): a plain listing.
-    if (wd < 0) return freshListing(dir.get(), directory, self);
+    // No watch (a small directory, no inotify, or no watch left: ENOSPC):
+    // a plain listing.
+    if (wd < 0) {
+        auto items = freshListing(dir.get(), directory, self);
+        if (items.size() >= bounds_.minItems) {
+            std::lock_guard lock(mutex_);
+            rememberBigLocked(self.st_dev, self.st_ino);
+        }
+        return items;
+    }
 
     // Ends the read in every case, an exception included.
     struct ReadEnd {
@@ -207,6 +217,19 @@ std::vector<FindRecord> ListingCache::listOrThrow(const std::string& directory) 
         end.listing = std::move(listing);
     }
     return items;
+}
+
+bool ListingCache::provedBigLocked(dev_t device, ino_t inode) const {
+    for (const auto& [d, i] : provedBig_) {
+        if (d == device && i == inode) return true;
+    }
+    return false;
+}
+
+void ListingCache::rememberBigLocked(dev_t device, ino_t inode) {
+    if (provedBigLocked(device, inode)) return;
+    if (provedBig_.size() >= kProvedBigRemembered) provedBig_.pop_front();
+    provedBig_.emplace_back(device, inode);
 }
 
 void ListingCache::drainEventsLocked() {
@@ -250,11 +273,15 @@ void ListingCache::forgetAllLocked() {
 }
 
 void ListingCache::dropLocked(int wd) {
+    if (eraseLocked(wd)) releaseWatchLocked(wd);
+}
+
+bool ListingCache::eraseLocked(int wd) {
     auto it = entries_.find(wd);
-    if (it == entries_.end()) return;
+    if (it == entries_.end()) return false;
     records_ -= it->second.listing->records.size();
     entries_.erase(it);
-    releaseWatchLocked(wd);
+    return true;
 }
 
 void ListingCache::releaseWatchLocked(int wd) {
@@ -262,8 +289,10 @@ void ListingCache::releaseWatchLocked(int wd) {
     ::inotify_rm_watch(inotify_.get(), wd);
 }
 
-void ListingCache::storeLocked(int wd, std::shared_ptr<const Listing> listing) {
-    dropLocked(wd);
+bool ListingCache::storeLocked(int wd, std::shared_ptr<const Listing> listing) {
+    // A listing kept by another read of the same directory meanwhile: the
+    // watch stays for this one.
+    eraseLocked(wd);
     // Another watch on the same directory would be a deleted one whose
     // inode number came back; its events are read already.
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
@@ -281,9 +310,10 @@ void ListingCache::storeLocked(int wd, std::shared_ptr<const Listing> listing) {
         }
         dropLocked(oldest->first);
     }
-    if (bounds_.maxDirectories == 0 || size > bounds_.maxRecords) return;
+    if (bounds_.maxDirectories == 0 || size > bounds_.maxRecords) return false;
     entries_[wd] = Entry{std::move(listing), ++useClock_};
     records_ += size;
+    return true;
 }
 
 void ListingCache::finishReadLocked(int wd, std::uint64_t start, std::shared_ptr<const Listing> listing) {
@@ -292,11 +322,7 @@ void ListingCache::finishReadLocked(int wd, std::uint64_t start, std::shared_ptr
     const bool quiet = lastLoss_ <= start && (last == lastEvent_.end() || last->second <= start);
     if (auto it = reading_.find(wd); it != reading_.end() && --it->second == 0) reading_.erase(it);
     if (reading_.empty()) lastEvent_.clear();
-    if (listing && quiet) {
-        storeLocked(wd, std::move(listing));
-    } else {
-        releaseWatchLocked(wd);
-    }
+    if (!listing || !quiet || !storeLocked(wd, std::move(listing))) releaseWatchLocked(wd);
 }
 
 }  // namespace platform

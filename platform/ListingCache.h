@@ -22,9 +22,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -33,9 +36,15 @@ namespace platform {
 class ListingCache {
 public:
     struct Bounds {
-        // Below this many items a listing costs about a millisecond here
+        // Below this many items ("." and ".." included) a listing costs about a millisecond here
         // (a few microseconds a stat): not worth a watch and the memory.
         std::size_t minItems = 500;
+        // A directory smaller than this (st_size) is read without a watch
+        // until it proved big: every item takes at least 10 bytes of it on
+        // ext4, xfs, tmpfs, f2fs and vfat (on btrfs, names of 5 characters
+        // and more), so most small folders cost no watch. ZFS gives the
+        // number of items instead: there the second listing is kept.
+        std::uint64_t minDirectoryBytes = 5000;
         // Least recently used directories go first past either bound.
         std::size_t maxDirectories = 12;
         // About 100 bytes a record: some 20 MB at most.
@@ -63,15 +72,24 @@ private:
         std::uint64_t lastUse = 0;
     };
 
+    // Directories read without a watch that had minItems items or more,
+    // the last few of them.
+    static constexpr std::size_t kProvedBigRemembered = 32;
+
     std::vector<FindRecord> listOrThrow(const std::string& directory);
+    bool provedBigLocked(dev_t device, ino_t inode) const;
+    void rememberBigLocked(dev_t device, ino_t inode);
     // Reads the events waiting and drops what they concern.
     void drainEventsLocked();
     void noteEventLocked(int wd, std::uint32_t mask);
     void forgetAllLocked();
+    // Forgets the listing kept under wd (and its watch, unless in use).
     void dropLocked(int wd);
+    bool eraseLocked(int wd);
     // Removes the watch unless a listing is kept or being read under it.
     void releaseWatchLocked(int wd);
-    void storeLocked(int wd, std::shared_ptr<const Listing> listing);
+    // False when the bounds leave no room for it.
+    bool storeLocked(int wd, std::shared_ptr<const Listing> listing);
     // Ends a read begun under watch wd at sequence start: keeps the listing
     // when no event for it came since.
     void finishReadLocked(int wd, std::uint64_t start, std::shared_ptr<const Listing> listing);
@@ -86,6 +104,7 @@ private:
     // may be kept.
     std::unordered_map<int, std::uint64_t> lastEvent_;
     std::uint64_t lastLoss_ = 0;
+    std::deque<std::pair<dev_t, ino_t>> provedBig_;
     std::uint64_t sequence_ = 0;
     std::uint64_t useClock_ = 0;
     std::size_t records_ = 0;

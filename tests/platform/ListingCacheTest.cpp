@@ -25,8 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using lyrebox::test::TempDir;
 
-// Small bounds keep the folders of these tests small.
-constexpr ListingCache::Bounds kTestBounds{.minItems = 50, .maxDirectories = 4, .maxRecords = 1000};
+// Small bounds keep the folders of these tests small; every folder is
+// watched from its first listing.
+constexpr ListingCache::Bounds kTestBounds{.minItems = 50, .minDirectoryBytes = 0, .maxDirectories = 4, .maxRecords = 1000};
 
 void fillFolder(const std::string& dir, int files) {
     fs::create_directories(dir);
@@ -73,6 +74,14 @@ TEST(ListingCache, RepeatedListingOfAnUnchangedBigFolderIsServedFromWhatWasKept)
     EXPECT_EQ(cache.list(tree.music), fresh);
     EXPECT_EQ(cache.list(tree.music + "/"), fresh) << "the same folder by another spelling of its path";
     EXPECT_EQ(cache.listingsServedKept(), 2u);
+
+    // A folder whose size on disk looks small is kept once it proved big.
+    ListingCache wary(ListingCache::Bounds{.minItems = 50, .minDirectoryBytes = 1ULL << 40});
+    EXPECT_EQ(wary.list(tree.music), fresh);
+    EXPECT_EQ(wary.keptDirectories(), 0u);
+    EXPECT_EQ(wary.list(tree.music), fresh);
+    EXPECT_EQ(wary.list(tree.music), fresh);
+    EXPECT_EQ(wary.listingsServedKept(), 1u);
 }
 
 // Each change is made after the folder's listing was kept and served once;
@@ -155,7 +164,7 @@ TEST(ListingCache, SmallFoldersAndOnesOutsideLocalFileSystemsAreNeverKept) {
     EXPECT_EQ(cache.list(root.file("small")), listDirectoryItems(root.file("small")));
     EXPECT_TRUE(cache.list(root.file("missing")).empty());
     // sysfs changes without telling inotify, as network file systems do.
-    ListingCache eager(ListingCache::Bounds{.minItems = 1, .maxDirectories = 4, .maxRecords = 1000});
+    ListingCache eager(ListingCache::Bounds{.minItems = 1, .minDirectoryBytes = 0, .maxDirectories = 4, .maxRecords = 1000});
     if (fs::is_directory("/sys/kernel")) {
         EXPECT_EQ(eager.list("/sys/kernel"), listDirectoryItems("/sys/kernel"));
         eager.list("/sys/kernel");
@@ -179,7 +188,7 @@ TEST(ListingCache, BoundsEvictTheLeastRecentlyUsedFolders) {
     EXPECT_EQ(cache.listingsServedKept(), served + 1) << "d1 was evicted";
 
     // 62 records each: two fit in 130, a third pushes the oldest out.
-    ListingCache narrow(ListingCache::Bounds{.minItems = 50, .maxDirectories = 8, .maxRecords = 130});
+    ListingCache narrow(ListingCache::Bounds{.minItems = 50, .minDirectoryBytes = 0, .maxDirectories = 8, .maxRecords = 130});
     for (int i = 0; i < 3; ++i) narrow.list(root.file("d" + std::to_string(i)));
     EXPECT_EQ(narrow.keptDirectories(), 2u);
 }
