@@ -130,7 +130,8 @@ std::vector<FindRecord> ListingCache::listOrThrow(const std::string& directory) 
             if (listing.device != self.st_dev || listing.inode != self.st_ino) continue;
             // The same directory, unchanged: inotify said nothing, and its
             // times agree (a path may name another directory than before).
-            if (sameTime(listing.modified, self.st_mtim) && sameTime(listing.changed, self.st_ctim)) {
+            if (sameTime(listing.modified, self.st_mtim) && sameTime(listing.changed, self.st_ctim) &&
+                std::chrono::steady_clock::now() - it->second.stored < bounds_.maxAge) {
                 kept = it->second.listing;
                 it->second.lastUse = ++useClock_;
                 ++served_;
@@ -311,7 +312,7 @@ bool ListingCache::storeLocked(int wd, std::shared_ptr<const Listing> listing) {
         dropLocked(oldest->first);
     }
     if (bounds_.maxDirectories == 0 || size > bounds_.maxRecords) return false;
-    entries_[wd] = Entry{std::move(listing), ++useClock_};
+    entries_[wd] = Entry{std::move(listing), ++useClock_, std::chrono::steady_clock::now()};
     records_ += size;
     return true;
 }

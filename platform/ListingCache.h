@@ -8,7 +8,8 @@
 // a listing starts is always seen. Records that events on the directory do
 // not cover are read afresh every time: "." and "..", folders, links,
 // entries of unknown type and files with more than one name (a change made
-// through another name is reported to that name's folder only).
+// through another name is reported to that name's folder only); and a kept
+// listing is read again once it is Bounds::maxAge old.
 //
 // Thread contract: list() runs on any number of threads at once. mutex_
 // guards every field below it; it is held to read the events, to look a
@@ -20,6 +21,7 @@
 #include "platform/DirectorySearch.h"
 #include "platform/OwnedDescriptor.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -49,6 +51,12 @@ public:
         std::size_t maxDirectories = 12;
         // About 100 bytes a record: some 20 MB at most.
         std::size_t maxRecords = 200000;
+        // inotify does not see a write through a second name given to a
+        // file after its folder's listing was kept (the event goes to the
+        // other name's folder), nor one through a shared mapping: past this
+        // age a listing is read again, so such a change shows this late at
+        // most. Browsing lists a folder again within seconds.
+        std::chrono::milliseconds maxAge{30000};
     };
 
     ListingCache();
@@ -70,6 +78,7 @@ private:
     struct Entry {
         std::shared_ptr<const Listing> listing;
         std::uint64_t lastUse = 0;
+        std::chrono::steady_clock::time_point stored;
     };
 
     // Directories read without a watch that had minItems items or more,

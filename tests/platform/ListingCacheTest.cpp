@@ -156,6 +156,19 @@ TEST(ListingCache, LostEventsDropEveryKeptListing) {
     EXPECT_EQ(cache.listingsServedKept(), 0u);
 }
 
+// A second name given to a kept file in another folder, then a write
+// through it: no event reaches the kept folder, so only the age bound
+// (here none) brings the change in.
+TEST(ListingCache, AKeptListingIsReadAgainOnceTooOld) {
+    Tree tree;
+    ListingCache cache(ListingCache::Bounds{.minItems = 50, .minDirectoryBytes = 0, .maxAge = {}});
+    cache.list(tree.music);
+    fs::create_hard_link(tree.music + "/f4.mp3", tree.elsewhere + "/f4-again.mp3");
+    append(tree.elsewhere + "/f4-again.mp3", "more");
+    EXPECT_EQ(cache.list(tree.music), listDirectoryItems(tree.music));
+    EXPECT_EQ(cache.listingsServedKept(), 0u);
+}
+
 TEST(ListingCache, SmallFoldersAndOnesOutsideLocalFileSystemsAreNeverKept) {
     TempDir root;
     fillFolder(root.file("small"), 10);
