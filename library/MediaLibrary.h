@@ -16,7 +16,6 @@
 #include "library/LibraryLimits.h"
 #include "library/LibraryText.h"
 #include "library/RemoteFetch.h"
-#include "platform/ListingCache.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,6 +29,13 @@
 namespace lyrebox {
 
 class Settings;
+}  // namespace lyrebox
+
+namespace platform {
+class ListingCache;
+}  // namespace platform
+
+namespace lyrebox {
 
 // Search and indexing state; defined with the search code.
 class LibraryIndex;
@@ -115,7 +121,7 @@ private:
     FetchGate fetchGate_{limits::kMaxFetchesPerAddress};
     std::unique_ptr<LibraryIndex> index_;
     // Big folders' listings between requests; safe on any thread.
-    mutable platform::ListingCache listings_;
+    std::unique_ptr<platform::ListingCache> listings_;
 };
 
 }  // namespace lyrebox
