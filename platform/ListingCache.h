@@ -38,8 +38,9 @@ namespace platform {
 class ListingCache {
 public:
     struct Bounds {
-        // Below this many items ("." and ".." included) a listing costs about a millisecond here
-        // (a few microseconds a stat): not worth a watch and the memory.
+        // Below this many items ("." and ".." included) a fresh listing
+        // costs a millisecond or so here (2-3 us a stat): not worth one of
+        // the user's inotify watches and the memory.
         std::size_t minItems = 500;
         // A directory smaller than this (st_size) is read without a watch
         // until it proved big: every item takes at least 10 bytes of it on
