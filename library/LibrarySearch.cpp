@@ -8,6 +8,7 @@
 #include "library/AutoIndexer.h"
 #include "library/Indexer.h"
 #include "library/LibrarySearcher.h"
+#include "platform/ListingCache.h"
 
 namespace lyrebox {
 
@@ -36,7 +37,9 @@ MediaLibrary::MediaLibrary(Settings& settings, RemoteFetch remoteFetch)
     : MediaLibrary(settings, defaultIndexPath(), std::move(remoteFetch)) {}
 
 MediaLibrary::MediaLibrary(Settings& settings, std::string indexPath, RemoteFetch remoteFetch)
-    : dirs_(&settings.sharedDirs()), remoteFetch_(std::move(remoteFetch)) {
+    : dirs_(&settings.sharedDirs()),
+      remoteFetch_(std::move(remoteFetch)),
+      listings_(std::make_unique<platform::ListingCache>()) {
     playableExtensions();
     index_ = std::make_unique<LibraryIndex>(*settings.sharedDirs().snapshot(), indexPath);
 }

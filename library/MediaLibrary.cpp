@@ -1,5 +1,7 @@
 #include "library/MediaLibrary.h"
 
+#include "platform/ListingCache.h"
+
 namespace lyrebox {
 
 SharedDirList::Snapshot MediaLibrary::sharedDirs() const {
@@ -14,7 +16,7 @@ std::vector<FileEntry> MediaLibrary::listDirectory(const std::string& path) cons
     const std::string copy = stripTrailingSlashes(path);
     std::vector<FileEntry> entries;
     if (copy.empty()) return entries;
-    auto items = platform::listDirectoryItems(copy);
+    auto items = listings_->list(copy);
     entries.reserve(items.size());
     for (auto& item : items) {
         if (!isListable(item)) continue;

@@ -3,10 +3,11 @@
 // (answered as values; api/LibraryHandlers makes the HTTP answers).
 //
 // One instance, owned by the RequestRouter. Its operations run on connection
-// threads, several at a time, and keep no state between calls: the shared
-// directories are read through a snapshot of the settings' live list on every
-// call, so a change made by the configuration dialog is seen by the next
-// request. setSharedDirs is called on the window thread only.
+// threads, several at a time, and keep no state between calls but the
+// listings of big folders, which are checked against inotify on each use
+// (platform/ListingCache): the shared directories are read through a snapshot
+// of the settings' live list on every call, so a change made by the
+// configuration dialog is seen by the next request. setSharedDirs is called on the window thread only.
 #pragma once
 
 #include "config/SharedDirList.h"
@@ -28,6 +29,13 @@
 namespace lyrebox {
 
 class Settings;
+}  // namespace lyrebox
+
+namespace platform {
+class ListingCache;
+}  // namespace platform
+
+namespace lyrebox {
 
 // Search and indexing state; defined with the search code.
 class LibraryIndex;
@@ -112,6 +120,8 @@ private:
     RemoteFetch remoteFetch_;
     FetchGate fetchGate_{limits::kMaxFetchesPerAddress};
     std::unique_ptr<LibraryIndex> index_;
+    // Big folders' listings between requests; safe on any thread.
+    std::unique_ptr<platform::ListingCache> listings_;
 };
 
 }  // namespace lyrebox

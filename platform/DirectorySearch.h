@@ -25,6 +25,8 @@ struct FindRecord {
     // For a symbolic link, the name (last component) of its final target;
     // empty for anything else, and for a link that leads nowhere.
     std::string targetName;
+
+    bool operator==(const FindRecord&) const = default;
 };
 
 // Seconds since 1970 (with nanoseconds) as a file time.

@@ -174,5 +174,27 @@ TEST_F(MediaLibraryTest, DeepTreesExpandWithoutRecursion) {
     EXPECT_EQ(items, std::vector<std::string>{tree.file(relative + "/deep.mp3")});
 }
 
+// A folder big enough for its listing to be kept between requests: what
+// changed since the last listing is in the next one.
+TEST_F(MediaLibraryTest, ListingOfABigFolderShowsChangesSinceTheLastOne) {
+    for (int i = 0; i < 600; ++i) tree.writePattern("music/big/t" + std::to_string(i) + ".mp3", 1);
+    const std::string big = music + "/big";
+    auto sizeOf = [&](const std::string& name) -> std::int64_t {
+        for (const auto& entry : library.listDirectory(big)) {
+            if (entry.path == big + "/" + name) return static_cast<std::int64_t>(entry.size);
+        }
+        return -1;
+    };
+    EXPECT_EQ(library.listDirectory(big).size(), 601u);
+    EXPECT_EQ(sizeOf("t7.mp3"), 1);
+    tree.writePattern("music/big/t7.mp3", 70);
+    EXPECT_EQ(sizeOf("t7.mp3"), 70);
+    tree.writePattern("music/big/new.mp3", 5);
+    EXPECT_EQ(sizeOf("new.mp3"), 5);
+    std::filesystem::remove(big + "/t8.mp3");
+    EXPECT_EQ(sizeOf("t8.mp3"), -1);
+    EXPECT_EQ(library.listDirectory(big).size(), 601u);
+}
+
 }  // namespace
 }  // namespace lyrebox
