@@ -10,7 +10,6 @@
 #include "api/PlaylistRevision.h"
 #include "api/SharedAsk.h"
 #include "api/TrackListCache.h"
-#include "platform/SealedMemoryFile.h"
 
 #include <array>
 #include <cstdint>
@@ -42,15 +41,12 @@ struct RemoteState {
     // The last playlist.xml written with entries, and what it was written
     // from; guarded by the router's playlistLock. The bytes are never
     // changed once written: answers send them from this buffer after the
-    // lock is released, and a new document replaces the pointer. A long
-    // one is also kept in a sealed memory file (null when short, or when the
-    // system gives none), which answers send with sendfile.
+    // lock is released, and a new document replaces the pointer.
     struct {
         TrackListCache::Tracks tracks;
         int playing = 0;
         bool dirty = false;
         std::shared_ptr<const std::string> text;
-        std::shared_ptr<const platform::SealedMemoryFile> file;
     } playlistDocument;
     EventHub events;
 };

@@ -2,15 +2,12 @@
 
 #include "api/RemoteHandlers.h"
 #include "api/RequestRouter.h"
-#include "http/HttpLimits.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponse.h"
-#include "platform/SealedMemoryFile.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string_view>
 
 namespace lyrebox {
@@ -34,49 +31,36 @@ void noteServed(std::map<std::string, bool>& served, const std::string& id) {
     served[id] = true;
 }
 
-// A playlist.xml answer's bytes, and the sealed file that holds them too
-// when they are long enough to be sent with sendfile.
-struct PlaylistBody {
-    std::shared_ptr<const std::string> text;
-    std::shared_ptr<const platform::SealedMemoryFile> file;
-};
-
-std::shared_ptr<const platform::SealedMemoryFile> fileOf(const std::string& text) {
-    if (text.size() < http::kFileBodySize) return nullptr;
-    auto file = platform::SealedMemoryFile::create(text);
-    return file ? std::make_shared<const platform::SealedMemoryFile>(std::move(*file)) : nullptr;
-}
-
 // Under playlistLock. Every page that polls gets the same bytes until the
 // list or the playing entry changes: they are written once.
-PlaylistBody documentOf(RemoteState& remote, int playing, bool dirty, const TrackListCache::Tracks& tracks) {
-    if (!tracks) return {std::make_shared<const std::string>(writePlaylistDocument(playing, dirty, {})), nullptr};
+std::shared_ptr<const std::string> documentOf(RemoteState& remote, int playing, bool dirty,
+                                              const TrackListCache::Tracks& tracks) {
+    if (!tracks) return std::make_shared<const std::string>(writePlaylistDocument(playing, dirty, {}));
     auto& kept = remote.playlistDocument;
     if (!kept.text || kept.tracks != tracks || kept.playing != playing || kept.dirty != dirty) {
         kept.text = std::make_shared<const std::string>(writePlaylistDocument(playing, dirty, *tracks));
-        kept.file = fileOf(*kept.text);
         kept.tracks = tracks;
         kept.playing = playing;
         kept.dirty = dirty;
     }
-    return {kept.text, kept.file};
+    return kept.text;
 }
 
 // Under playlistLock: the document from a state asked after the request
-// arrived, without asking the player again; none when it needs entries that
+// arrived, without asking the player again; null when it needs entries that
 // are not kept for that state, or when an answer from a later state was
 // already given (the served ids must not go back to an older revision).
-std::optional<PlaylistBody> documentFromState(RequestRouter& router, const std::string& id,
-                                              const RemoteState::PlaylistState& state) {
+std::shared_ptr<const std::string> documentFromState(RequestRouter& router, const std::string& id,
+                                                     const RemoteState::PlaylistState& state) {
     RemoteState& remote = router.remote();
-    if (state.revision < remote.servedIdsRevision) return std::nullopt;
+    if (state.revision < remote.servedIdsRevision) return nullptr;
     auto& served = router.servedPlaylistIds();
     const bool newRevision = state.revision != remote.servedIdsRevision;
     const bool dirty = newRevision || !served.contains(id);
     TrackListCache::Tracks tracks;
     if (dirty || id.empty()) {
         tracks = remote.tracks.kept(state.revision, state.length);
-        if (!tracks) return std::nullopt;
+        if (!tracks) return nullptr;
     }
     if (newRevision) {
         served.clear();
@@ -88,7 +72,7 @@ std::optional<PlaylistBody> documentFromState(RequestRouter& router, const std::
 
 // Under playlistLock: the document with everything asked of the player now,
 // in one batch (with a long play list these are thousands of questions).
-PlaylistBody askedDocument(RequestRouter& router, const std::string& id) {
+std::shared_ptr<const std::string> askedDocument(RequestRouter& router, const std::string& id) {
     PlayerGateway& gateway = router.gateway();
     RemoteState& remote = router.remote();
     auto& served = router.servedPlaylistIds();
@@ -132,13 +116,13 @@ void playlist(RequestRouter& router, const ParamMap& params, HttpResponse& respo
         });
         return asked;
     });
-    std::optional<PlaylistBody> document;
+    std::shared_ptr<const std::string> document;
     {
         std::lock_guard guard(router.playlistLock());
         document = documentFromState(router, id, state);
         if (!document) document = askedDocument(router, id);
     }
-    response.setSharedBody(std::move(document->text), std::move(document->file));
+    response.setSharedBody(std::move(document));
     response.send();
 }
 

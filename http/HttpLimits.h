@@ -25,11 +25,6 @@ inline constexpr std::chrono::seconds kHeadTimeout{30};
 inline constexpr std::size_t kMaxConnectionsPerAddress = 256;
 inline constexpr std::size_t kMaxConnections = 4096;
 
-// A kept body at least this long also goes into a sealed memory file and is
-// sent from there with sendfile: below it, the copy a send makes costs less
-// than the file's system calls.
-inline constexpr std::size_t kFileBodySize = 32 * 1024;
-
 // Connection threads need little stack; a small one keeps idle connections cheap.
 inline constexpr std::size_t kConnectionStackSize = 256 * 1024;
 

@@ -4,11 +4,9 @@
 
 #include "http/HttpLimits.h"
 #include "platform/DecimalText.h"
-#include "platform/SealedMemoryFile.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -40,16 +38,12 @@ void HttpResponse::setHeader(const std::string& name, std::string value) {
 void HttpResponse::setBody(std::string body) {
     body_ = std::move(body);
     sharedBody_.reset();
-    bodyFile_.reset();
     headers_["Content-Length"] = std::to_string(body_.size());
 }
 
-void HttpResponse::setSharedBody(std::shared_ptr<const std::string> body,
-                                 std::shared_ptr<const platform::SealedMemoryFile> file) {
+void HttpResponse::setSharedBody(std::shared_ptr<const std::string> body) {
     body_.clear();
     sharedBody_ = std::move(body);
-    const std::size_t size = sharedBody_ ? sharedBody_->size() : 0;
-    bodyFile_ = file && file->size() == size && size >= http::kFileBodySize ? std::move(file) : nullptr;
     headers_["Content-Length"] = std::to_string(sharedBody_ ? sharedBody_->size() : 0);
 }
 
@@ -91,22 +85,7 @@ std::size_t HttpResponse::send() {
         head += content;
         return socket_->sendAll(head.data(), head.size());
     }
-    if (!bodyFile_) return socket_->sendAll(head.data(), head.size(), content.data(), content.size());
-
-    // The head waits for the file's first bytes and leaves with them, as it
-    // does from the buffer. sendfile refuses a file it cannot read
-    // pages of (EINVAL) or is missing (ENOSYS): the rest then goes from the
-    // buffer, from where the file stopped. Any other failure is the
-    // connection's, as for a send.
-    std::size_t sent = socket_->sendAll(head.data(), head.size(), true);
-    if (sent < head.size()) return sent;
-    int error = 0;
-    const auto fromFile = static_cast<std::size_t>(
-        socket_->sendFile(bodyFile_->fd(), 0, static_cast<std::int64_t>(content.size()), &error));
-    sent += fromFile;
-    if (fromFile < content.size() && (error == EINVAL || error == ENOSYS || error == 0))
-        sent += socket_->sendAll(content.data() + fromFile, content.size() - fromFile);
-    return sent;
+    return socket_->sendAll(head.data(), head.size(), content.data(), content.size());
 }
 
 std::size_t HttpResponse::sendBytes(const void* data, std::size_t size) {
@@ -170,7 +149,6 @@ bool HttpResponse::read(platform::Socket& socket) {
     body.resize(std::min(body.size(), length));
     body_ = std::move(body);
     sharedBody_.reset();
-    bodyFile_.reset();
     return true;
 }
 

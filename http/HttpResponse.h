@@ -15,7 +15,6 @@
 #include <string>
 
 namespace platform {
-class SealedMemoryFile;
 class Socket;
 }
 
@@ -40,11 +39,8 @@ public:
     void setBody(std::string body);
     // A body that other answers share (a document kept between requests):
     // it goes out from its own buffer, never copied. Also sets
-    // Content-Length; a null body is an empty one. When file holds the same
-    // bytes, a body of http::kFileBodySize or more is sent from it with
-    // sendfile instead, and from the buffer again should sendfile refuse it.
-    void setSharedBody(std::shared_ptr<const std::string> body,
-                       std::shared_ptr<const platform::SealedMemoryFile> file = nullptr);
+    // Content-Length; a null body is an empty one.
+    void setSharedBody(std::shared_ptr<const std::string> body);
 
     // The status line and headers as they go out.
     std::string headText() const;
@@ -75,7 +71,6 @@ private:
     HeaderMap headers_{{"Content-Type", "text/html"}};
     std::string body_;
     std::shared_ptr<const std::string> sharedBody_;  // when set, the body instead of body_
-    std::shared_ptr<const platform::SealedMemoryFile> bodyFile_;  // sharedBody_'s bytes, or null
 };
 
 // RFC 1123 date as HTTP uses it, e.g. "Thu, 01 Jan 1970 00:00:00 GMT".

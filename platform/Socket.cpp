@@ -58,12 +58,11 @@ void Socket::abort() {
     close();
 }
 
-std::size_t Socket::sendAll(const void* data, std::size_t size, bool moreFollows) {
+std::size_t Socket::sendAll(const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
-    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     std::size_t sent = 0;
     while (sent < size && fd_ >= 0) {
-        ssize_t n = ::send(fd_, p + sent, size - sent, flags);
+        ssize_t n = ::send(fd_, p + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
             break;
@@ -165,27 +164,21 @@ private:
 
 }  // namespace
 
-std::int64_t Socket::sendFile(int fileFd, std::int64_t offset, std::int64_t count, int* error) {
+std::int64_t Socket::sendFile(int fileFd, std::int64_t offset, std::int64_t count) {
     SigpipeGuard guard;
     std::int64_t sent = 0;
     off_t pos = static_cast<off_t>(offset);
-    int failure = EBADF;
     while (sent < count && fd_ >= 0) {
         std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(count - sent, 1 << 30));
         ssize_t n = ::sendfile(fd_, fileFd, &pos, chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
-            failure = errno;
             break;
         }
-        if (n == 0) {  // file shorter than announced
-            failure = 0;
-            break;
-        }
+        if (n == 0) break;  // file shorter than announced
         sent += n;
     }
     if (sent < count) guard.sendFailed();
-    if (error) *error = sent < count ? failure : 0;
     return sent;
 }
 

@@ -37,9 +37,7 @@ public:
     void abort();
 
     // Returns the bytes sent; less than size only when the connection failed.
-    // With moreFollows the last bytes wait (MSG_MORE) for the next send to
-    // fill the segment, so a head and a body sent apart still leave together.
-    std::size_t sendAll(const void* data, std::size_t size, bool moreFollows = false);
+    std::size_t sendAll(const void* data, std::size_t size);
     // Two pieces (an answer's head and body) as one stream of bytes, in as
     // few system calls as the socket takes them; no copy joins them.
     std::size_t sendAll(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize);
@@ -49,10 +47,8 @@ public:
     long sendNow(const void* data, std::size_t size);
     // One recv: bytes received, 0 when the peer closed, -1 on error or time-out.
     long recvSome(void* buf, std::size_t size);
-    // sendfile loop from fileFd at offset; returns the bytes sent. When that
-    // is short, *error (when given) holds why: the errno of the failed call,
-    // or 0 when the file ended first.
-    std::int64_t sendFile(int fileFd, std::int64_t offset, std::int64_t count, int* error = nullptr);
+    // sendfile loop from fileFd at offset; returns the bytes sent.
+    std::int64_t sendFile(int fileFd, std::int64_t offset, std::int64_t count);
 
     // Zero disables the time-out.
     bool setRecvTimeout(std::chrono::milliseconds timeout);
