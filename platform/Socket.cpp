@@ -122,39 +122,50 @@ namespace {
 // sendfile cannot be told MSG_NOSIGNAL: writing to a connection the client
 // has reset raises SIGPIPE, which would end the host. While this guard lives
 // the signal stays pending on this thread instead; the destructor discards
-// the one the send caused and restores the thread's mask.
+// the one a failed send caused and restores the thread's mask. A send that
+// went out whole raised none, so it costs two system calls only.
 class SigpipeGuard {
 public:
     SigpipeGuard() {
         sigemptyset(&pipe_);
         sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
         pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+        // Unblocked until now, a SIGPIPE of this thread would have been
+        // delivered already: only a blocked one can be pending from before.
+        wasBlocked_ = sigismember(&previous_, SIGPIPE) == 1;
+        if (wasBlocked_) {
+            sigset_t pending;
+            sigemptyset(&pending);
+            sigpending(&pending);
+            alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        }
     }
     ~SigpipeGuard() {
-        if (!alreadyPending_) {
+        if (failed_ && !alreadyPending_) {
             const timespec noWait{0, 0};
             while (sigtimedwait(&pipe_, nullptr, &noWait) > 0) {
             }
         }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        if (!wasBlocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
     SigpipeGuard(const SigpipeGuard&) = delete;
     SigpipeGuard& operator=(const SigpipeGuard&) = delete;
 
+    // The send stopped short: it may have raised the signal.
+    void sendFailed() { failed_ = true; }
+
 private:
     sigset_t pipe_;
     sigset_t previous_;
+    bool wasBlocked_ = false;
     bool alreadyPending_ = false;
+    bool failed_ = false;
 };
 
 }  // namespace
 
 std::int64_t Socket::sendFile(int fileFd, std::int64_t offset, std::int64_t count) {
-    const SigpipeGuard guard;
+    SigpipeGuard guard;
     std::int64_t sent = 0;
     off_t pos = static_cast<off_t>(offset);
     while (sent < count && fd_ >= 0) {
@@ -167,6 +178,7 @@ std::int64_t Socket::sendFile(int fileFd, std::int64_t offset, std::int64_t coun
         if (n == 0) break;  // file shorter than announced
         sent += n;
     }
+    if (sent < count) guard.sendFailed();
     return sent;
 }
 

@@ -9,6 +9,7 @@
 #include <future>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace lyrebox {
 namespace {
@@ -72,6 +73,40 @@ TEST(SharedAsk, AFailedQuestionReachesItsCallerAndTheWaitersAskAgain) {
     EXPECT_THROW(failing.get(), std::runtime_error);
     EXPECT_EQ(waiter.get(), 2);
     EXPECT_EQ(shared.waiting(), 0u);
+}
+
+// Many callers at once, some questions failing: every caller ends, each
+// answer comes from a question that began after its caller read the count,
+// and the callers share questions.
+TEST(SharedAsk, ManyCallersAllEndWithAnswersNoOlderThanTheirArrival) {
+    SharedAsk<int> shared;
+    std::atomic<int> asked{0};
+    const std::function<int()> ask = [&] {
+        const int number = ++asked;
+        if (number % 7 == 0) throw std::runtime_error("player busy");
+        std::this_thread::yield();
+        return number;
+    };
+    constexpr int kThreads = 8, kCalls = 2000;
+    std::atomic<int> stale{0}, failed{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < kThreads; ++t) {
+        callers.emplace_back([&] {
+            for (int i = 0; i < kCalls; ++i) {
+                const int before = asked.load();
+                try {
+                    if (shared.get(ask) <= before) ++stale;
+                } catch (const std::runtime_error&) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (auto& caller : callers) caller.join();
+    EXPECT_EQ(stale.load(), 0);
+    EXPECT_EQ(shared.waiting(), 0u);
+    EXPECT_LE(failed.load(), asked.load() / 7);  // a failure reaches only the caller that asked
+    EXPECT_LT(asked.load(), kThreads * kCalls);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "api/RequestRouter.h"
 #include "api/StatusDocuments.h"
 #include "tests/support/FakePlayer.h"
+#include "tests/support/RawHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,33 @@ TEST_P(StatusDocumentsTest, KeptDocumentIsReplacedNotRewrittenOnAChange) {
     EXPECT_EQ(server.body("/playlist.xml"), playlist(0, false, track(0, "two", "/m/2.mp3")));
     EXPECT_EQ(*taken, first);
     EXPECT_NE(keptText(), taken);
+}
+
+// A long list goes out whole, answer after answer on one connection (the
+// kept document's path for a large body), and an edit made before a request
+// is in its answer.
+TEST_P(StatusDocumentsTest, LongListIsSentWholeAnswerAfterAnswer) {
+    std::vector<test::FakeEntry> entries;
+    std::string tracks;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string n = std::to_string(i);
+        entries.push_back({"/music/" + n + " - Song.mp3", "Artist " + n + " - Song"});
+        tracks += track(i, entries.back().title, entries.back().fileName);
+    }
+    player.setEntries(entries, 3);
+    changePlayList();
+    test::KeepAliveClient client(server.port());
+    for (const bool dirty : {true, false, false}) {
+        test::Answer answer;
+        ASSERT_TRUE(client.request("/playlist.xml", answer));
+        EXPECT_TRUE(answer.body == playlist(3, dirty, tracks)) << dirty << " " << answer.body.size();
+    }
+    EXPECT_EQ(server.body("/deleteplaylistitem?index=0"), "1");
+    test::Answer edited;
+    ASSERT_TRUE(client.request("/playlist.xml", edited));
+    EXPECT_NE(edited.body.find("dirty=\"1\""), std::string::npos);
+    EXPECT_EQ(edited.body.find(entries[0].fileName), std::string::npos);
+    EXPECT_NE(edited.body.find(entries[1].fileName), std::string::npos);
 }
 
 TEST_P(StatusDocumentsTest, EmptyPlayListHasNoTracks) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <pthread.h>
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 #include <string>
@@ -105,6 +107,41 @@ TEST(Socket, SendFileToAClosedPeerReturnsShortWithoutSignal) {
     b.close();
     // sendfile has no MSG_NOSIGNAL; a raised SIGPIPE would end the test process.
     EXPECT_LT(a.sendFile(fileno(file), 0, static_cast<std::int64_t>(big.size())), static_cast<std::int64_t>(big.size()));
+    std::fclose(file);
+}
+
+// The guard around sendfile leaves the thread as it found it: its mask
+// unchanged, no SIGPIPE of the failed send left pending, and a SIGPIPE that
+// was pending from before (the thread blocks it) still pending.
+TEST(Socket, SendFileLeavesTheThreadsSignalsAsTheyWere) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    const std::string big(1 << 20, 'z');
+    std::fwrite(big.data(), 1, big.size(), file);
+    std::fflush(file);
+    const auto count = static_cast<std::int64_t>(big.size());
+    std::thread([&] {
+        sigset_t pipe, mask, pending;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        for (const bool blocked : {false, true}) {
+            if (blocked) {
+                pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+                pthread_kill(pthread_self(), SIGPIPE);
+            }
+            auto [a, b] = test::socketPair();
+            b.close();
+            EXPECT_LT(a.sendFile(fileno(file), 0, count), count);
+            pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+            EXPECT_EQ(sigismember(&mask, SIGPIPE) == 1, blocked);
+            sigemptyset(&pending);
+            sigpending(&pending);
+            EXPECT_EQ(sigismember(&pending, SIGPIPE) == 1, blocked);
+        }
+        const timespec noWait{0, 0};
+        EXPECT_EQ(sigtimedwait(&pipe, nullptr, &noWait), SIGPIPE);
+        pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+    }).join();
     std::fclose(file);
 }
 
