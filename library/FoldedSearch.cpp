@@ -224,6 +224,15 @@ DocSet foldedMatchesBelow(IndexReader& reader, const PlainWords& words, std::int
     return matches;
 }
 
+void keepOneLetterSets(IndexReader& reader, PrefixSets& kept, const std::atomic<bool>& stop) {
+    const std::int32_t all = reader.maxDoc();
+    for (const wchar_t* letter = L"abcdefghijklmnopqrstuvwxyz0123456789"; *letter != L'\0' && !stop.load(); ++letter) {
+        for (const std::wstring& prefix : {std::wstring(1, *letter), kFolderWordMark + std::wstring(1, *letter)}) {
+            kept.get(prefix, [&] { return prefixDocs(reader, prefix, all); });
+        }
+    }
+}
+
 DocSet directoryDocs(IndexReader& reader, bool& found) {
     DocSet set = wordDocs(reader, lucene::analysis::filename::kKindField, lucene::analysis::filename::kDirectoryKind,
                           reader.maxDoc());

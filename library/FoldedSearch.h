@@ -7,6 +7,7 @@
 
 #include <CLucene.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,6 +65,10 @@ DocSet foldedMatchesBelow(lucene::index::IndexReader& reader, const PlainWords& 
 inline constexpr std::int32_t kFirstMatchesBound = 16384;
 DocSet firstFoldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, const DocSet& skip,
                           std::size_t wanted, std::int32_t firstBound = kFirstMatchesBound);
+
+// Reads the own-name and folder sets of the one-letter prefixes a to z and
+// 0 to 9 into kept, stopping early when stop is set.
+void keepOneLetterSets(lucene::index::IndexReader& reader, PrefixSets& kept, const std::atomic<bool>& stop);
 
 // Documents marked as directories; found tells whether the index marks them
 // at all (an index from before the mark has none).

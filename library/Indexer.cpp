@@ -62,6 +62,13 @@ int Indexer::run() {
         ++last_.passesEnded;
     }
     lastResult_.store(result);
+    if (result == PassResult::Published && publishedHook_) {
+        try {
+            publishedHook_(stopRequested_);
+        } catch (...) {
+            // Nothing may leave the thread; the hook's work is only a head start.
+        }
+    }
     return result == PassResult::Published ? 0 : 1;
 }
 

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -51,6 +52,9 @@ public:
     // Ends a running pass early (its walk stops; the previous index stays)
     // and makes later passes stop at once. The destructor calls it.
     void requestStop() { stopRequested_.store(true); }
+    // Runs on the indexer's thread after each pass that published an index
+    // (with the flag that says to stop early). Set before the first pass.
+    void setPublishedHook(std::function<void(const std::atomic<bool>& stop)> hook) { publishedHook_ = std::move(hook); }
     const std::string& indexPath() const { return store_.indexPath(); }
     // How the last finished pass ended (Failed before the first one).
     PassResult lastResult() const { return lastResult_.load(); }
@@ -71,6 +75,7 @@ private:
     std::atomic<std::size_t> added_{0};
     mutable std::mutex stateMutex_;  // guards last_
     IndexerState last_;              // only the fields of the last pass
+    std::function<void(const std::atomic<bool>&)> publishedHook_;
 };
 
 // The index directory beside the module that holds this code: the module's

@@ -3,6 +3,7 @@
 #include "library/MediaLibrary.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "config/Settings.h"
 #include "library/AutoIndexer.h"
@@ -25,12 +26,27 @@ public:
           automatic(indexer, indexer.indexPath()),
           dirs(dirs) {
         automatic.setRoots(dirs);
+        // The index is opened, and its one-letter prefix sets read, before
+        // the first search needs them: the one there is now, at once and
+        // beside whatever else starts, and each new one after its pass.
+        indexer.setPublishedHook([this](const std::atomic<bool>& stop) { searcher.warm(stop); });
+        warmer = std::thread([this] { searcher.warm(stopWarming); });
     }
+    ~LibraryIndex() {
+        stopWarming.store(true);
+        warmer.join();
+    }
+    LibraryIndex(const LibraryIndex&) = delete;
+    LibraryIndex& operator=(const LibraryIndex&) = delete;
 
     LibrarySearcher searcher;
     Indexer indexer;
     AutoIndexer automatic;
     std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
+
+private:
+    std::atomic<bool> stopWarming{false};
+    std::thread warmer;  // joined before any member goes
 };
 
 MediaLibrary::MediaLibrary(Settings& settings, RemoteFetch remoteFetch)

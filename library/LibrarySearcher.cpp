@@ -156,6 +156,17 @@ void LibrarySearcher::search(const std::string& query, std::vector<FileEntry>& r
 
 SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) { return answer(query, dirsOnly, true); }
 
+void LibrarySearcher::warm(const std::atomic<bool>& stop) {
+    try {
+        const OpenIndex open = currentIndex();
+        if (open.searcher) keepOneLetterSets(*open.searcher->getReader(), *open.prefixes, stop);
+    } catch (CLuceneError&) {
+        // A damaged index: searches will find nothing either.
+    } catch (const std::exception&) {
+        // Out of memory: searches read the sets themselves.
+    }
+}
+
 SearchResult LibrarySearcher::answer(const std::string& query, bool dirsOnly, bool counted) {
     SearchResult result;
     const auto prepared = prepareQuery(query);

@@ -24,6 +24,7 @@
 #include "library/SearchCache.h"
 #include "library/analysis/FilenameAnalyzer.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,6 +43,10 @@ public:
     void search(const std::string& query, std::vector<FileEntry>& results, bool dirsOnly);
     // The same items, with how many match in all and whether the list was cut.
     SearchResult find(const std::string& query, bool dirsOnly);
+    // Opens the current index and reads the sets of the one-letter prefixes
+    // a to z and 0 to 9, stopping early when stop is set: the first letter of
+    // each word typed is then answered from them.
+    void warm(const std::atomic<bool>& stop);
 
 private:
     struct OpenIndex {

@@ -4,9 +4,11 @@
 // A search typed letter by letter asks for a one-letter prefix at the start
 // of every word, and such a prefix stands for a large part of the index: at
 // a million files, reading its postings again each time is most of the
-// search. A few of these sets (a bit per document each) are kept, the most
-// recently used first; they belong to one open index and go with it, so
-// nothing read from an older index is used. Safe on any thread; a set is
+// search. Those of a to z and 0 to 9 are read when an index is opened
+// (LibrarySearcher::warm), others when first asked for; up to kKept sets (a
+// bit per document each) are kept, the most recently used first. They belong
+// to one open index and go with it, so nothing read from an older index is
+// used. Safe on any thread; a set is
 // read outside the lock, so two searches may read the same one at once.
 #pragma once
 
@@ -26,7 +28,9 @@ namespace lyrebox {
 
 class PrefixSets {
 public:
-    static constexpr std::size_t kKept = 32;  // own and folder sets of 16 letters: 4 MiB at a million files
+    // The own-name and folder sets of 48 letters (a to z, 0 to 9 and a few
+    // more): 12 MiB at a million files.
+    static constexpr std::size_t kKept = 96;
 
     // The set kept under key, or the one read(), which is then kept.
     std::shared_ptr<const DocSet> get(const std::wstring& key, const std::function<DocSet()>& read);

@@ -114,6 +114,25 @@ TEST_F(SearchFixture, TheLimitCountsBothHalves) {
     EXPECT_TRUE(more.cut);
 }
 
+// The one-letter sets read ahead of the first search give what the sets
+// read on demand give, stopped early or not.
+TEST_F(FoldedSearchTest, WarmedOneLetterSetsAnswerAsSetsReadOnDemand) {
+    LibrarySearcher warmed(indexPath());
+    LibrarySearcher halfWarmed(indexPath());
+    std::atomic<bool> stop{false};
+    warmed.warm(stop);
+    stop.store(true);
+    halfWarmed.warm(stop);
+    for (const char* query : {"a", "m", "alpha m", "beta m", "alpha e", "b", "c", "z", "s", "0", "1"}) {
+        const SearchResult expected = searcher.find(query, false);
+        for (LibrarySearcher* other : {&warmed, &halfWarmed}) {
+            const SearchResult got = other->find(query, false);
+            EXPECT_EQ(paths(got.items), paths(expected.items)) << query;
+            EXPECT_EQ(got.total, expected.total) << query;
+        }
+    }
+}
+
 // A listing that shows no count (search) stops reading the postings once it
 // has its items: it must list exactly what the counted search lists.
 TEST_F(SearchFixture, ListingsWithoutACountHoldTheSameItems) {
