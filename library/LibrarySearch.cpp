@@ -3,10 +3,10 @@
 #include "library/MediaLibrary.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "config/Settings.h"
 #include "library/AutoIndexer.h"
+#include "library/IndexWarmer.h"
 #include "library/Indexer.h"
 #include "library/LibrarySearcher.h"
 #include "platform/ListingCache.h"
@@ -15,38 +15,28 @@ namespace lyrebox {
 
 // Created with the library and destroyed with it in the reverse order: the
 // auto indexer first, so that it starts no pass meanwhile; then the indexer,
-// whose destructor stops a running pass and joins its thread; the searcher
-// last, so that closing the index it keeps open follows every use of CLucene
+// whose destructor stops a running pass and joins its thread; the warmer,
+// which the indexer's thread may call; the searcher last, so that closing the index it keeps open follows every use of CLucene
 // by the indexer thread (they share CLucene's directory objects).
 class LibraryIndex {
 public:
     LibraryIndex(const std::vector<std::string>& dirs, const std::string& indexPath)
         : searcher(indexPath),
+          warmer(searcher),
           indexer(playableExtensions(), dirs, indexPath),
           automatic(indexer, indexer.indexPath()),
           dirs(dirs) {
         automatic.setRoots(dirs);
-        // The index is opened, and its one-letter prefix sets read, before
-        // the first search needs them: the one there is now, at once and
-        // beside whatever else starts, and each new one after its pass.
-        indexer.setPublishedHook([this](const std::atomic<bool>& stop) { searcher.warm(stop); });
-        warmer = std::thread([this] { searcher.warm(stopWarming); });
+        // Each new index is opened, and its one-letter prefix sets read,
+        // after its pass and before the first search needs them.
+        indexer.setPublishedHook([this](const std::atomic<bool>&) { warmer.request(); });
     }
-    ~LibraryIndex() {
-        stopWarming.store(true);
-        warmer.join();
-    }
-    LibraryIndex(const LibraryIndex&) = delete;
-    LibraryIndex& operator=(const LibraryIndex&) = delete;
 
     LibrarySearcher searcher;
+    IndexWarmer warmer;  // goes after the indexer, whose pass may call it
     Indexer indexer;
     AutoIndexer automatic;
     std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
-
-private:
-    std::atomic<bool> stopWarming{false};
-    std::thread warmer;  // joined before any member goes
 };
 
 MediaLibrary::MediaLibrary(Settings& settings, RemoteFetch remoteFetch)
