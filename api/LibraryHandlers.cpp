@@ -92,7 +92,7 @@ void serveDownload(MediaLibrary& library, HttpRequest& request, HttpResponse& re
         response.setHeader("Content-Length", std::to_string(count));
     }
     if (response.sendHead() == 0) return;
-    if (count > 0) sendFileBytes(response, download.file.fd(), first, count);
+    if (count > 0) sendFileBytes(response, download.file.get(), first, count);
 }
 
 void serveStream(MediaLibrary& library, HttpRequest& request, HttpResponse& response) {

@@ -17,7 +17,7 @@ DownloadFile MediaLibrary::openDownload(const std::string& path) const {
     // regular files are served.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
-    if (!file.valid() || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         download.failure = DownloadFile::Failure::Unreadable;
         return download;
     }

@@ -155,7 +155,7 @@ private:
         const auto want = static_cast<std::size_t>(std::min<std::int64_t>(sizeof buffer_, size_ - position_));
         ssize_t got = -1;
         do {
-            got = ::pread(file_->fd(), buffer_, want, static_cast<off_t>(position_));
+            got = ::pread(file_->get(), buffer_, want, static_cast<off_t>(position_));
         } while (got < 0 && errno == EINTR);
         if (got <= 0) _CLTHROWA(CL_ERR_IO, "an index file could not be read");
         start_ = position_;
@@ -244,13 +244,13 @@ int64_t MappedIndexDirectory::fileLength(const char* name) const {
 bool MappedIndexDirectory::openInput(const char* name, IndexInput*& ret, CLuceneError& error, int32_t /*bufferSize*/) {
     auto fd = std::make_shared<FileHandle>(::open(pathOf(name).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
-    if (!fd->valid() || ::fstat(fd->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!fd->valid() || ::fstat(fd->get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         error.set(CL_ERR_IO, "an index file could not be opened");
         return false;
     }
     const auto size = static_cast<std::size_t>(status.st_size);
     const bool mapped = mapsFile(name);
-    auto bytes = !mapped ? readWhole(fd->fd(), size) : mapFiles_ ? mapWhole(fd->fd(), size) : nullptr;
+    auto bytes = !mapped ? readWhole(fd->get(), size) : mapFiles_ ? mapWhole(fd->get(), size) : nullptr;
     if (!bytes && mapped) {
         ret = new ReadInput(std::move(fd), static_cast<std::int64_t>(size));  // not mapped: read as needed
         return true;
