@@ -4,19 +4,22 @@ namespace lyrebox {
 
 IndexWarmer::IndexWarmer(LibrarySearcher& searcher) : searcher_(searcher), thread_([this] { run(); }) {}
 
-IndexWarmer::~IndexWarmer() {
+IndexWarmer::~IndexWarmer() { finish(); }
+
+void IndexWarmer::finish() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
     stop_.store(true);
     wake_.notify_one();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void IndexWarmer::request() {
     {
         std::lock_guard lock(mutex_);
+        if (quit_) return;
         pending_ = true;
     }
     wake_.notify_one();

@@ -22,8 +22,13 @@ public:
     IndexWarmer(const IndexWarmer&) = delete;
     IndexWarmer& operator=(const IndexWarmer&) = delete;
 
-    // Warms the current index once more (a newer one may have been published).
+    // Warms the current index once more (a newer one may have been published);
+    // nothing once finish() was called.
     void request();
+    // Stops a warm-up under way at the next letter and joins the thread, so
+    // that whatever it did with CLucene happens before what the caller does
+    // next (closing the indexer and the searcher). The destructor calls it.
+    void finish();
 
 private:
     void run();

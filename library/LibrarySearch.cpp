@@ -31,9 +31,14 @@ public:
         // after its pass and before the first search needs them.
         indexer.setPublishedHook([this](const std::atomic<bool>&) { warmer.request(); });
     }
+    // The warmer's thread ends first: the indexer and the searcher then close
+    // CLucene objects it may have used, on this thread, after it.
+    ~LibraryIndex() { warmer.finish(); }
+    LibraryIndex(const LibraryIndex&) = delete;
+    LibraryIndex& operator=(const LibraryIndex&) = delete;
 
     LibrarySearcher searcher;
-    IndexWarmer warmer;  // goes after the indexer, whose pass may call it
+    IndexWarmer warmer;  // finished first, destroyed after the indexer, whose pass may still ask it
     Indexer indexer;
     AutoIndexer automatic;
     std::vector<std::string> dirs;  // the indexer's list, to see when it changes (window thread)
