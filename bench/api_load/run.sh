@@ -4,6 +4,9 @@
 # the full /playlist.xml against nginx serving a file of the same bytes; each
 # with the server's CPU time per request (user + system, from /proc). Every
 # figure is the median of ROUNDS rounds that alternate the servers.
+# Then the full /playlist.xml once more with the cores split as in
+# bench/http_load: both servers on core 0 (nginx with one worker), one wrk
+# thread on core 1.
 # Usage: bench/api_load/run.sh [BUILD_DIR] [SECONDS] [CONNECTIONS] [direct] [ROUNDS]
 # ("direct": the gateway sends every message on its own instead of one batch per document)
 set -euo pipefail
@@ -13,9 +16,14 @@ connections=${3:-16}
 mode=${4:-relay}
 rounds=${5:-3}
 work=$(mktemp -d)
+# nginx's workers run as an unprivileged user: a folder only its owner can
+# read would have them answer 403 instead of the files.
+chmod 755 "$work"
 server_pid=""
 nginx_pid=""
+pinned_nginx_pid=""
 cleanup() {
+  [[ -n "$pinned_nginx_pid" ]] && kill "$pinned_nginx_pid" 2>/dev/null || true
   [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
   [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null || true
   wait 2>/dev/null || true
@@ -67,10 +75,11 @@ cpu_ticks() {
   done
   echo "$total"
 }
+wrk_cmd=(wrk -t2)
 rate() {  # URL PID -> "requests/s cpu_us_per_request"
   local before after
   before=$(cpu_ticks "$2")
-  wrk -t2 -c"$connections" -d"${seconds}s" "$1" > "$work/wrk.out"
+  "${wrk_cmd[@]}" -c"$connections" -d"${seconds}s" "$1" > "$work/wrk.out"
   after=$(cpu_ticks "$2")
   awk -v ticks="$((after - before))" -v hz="$(getconf CLK_TCK)" '
     / requests in /{n=$1} /^Requests\/sec:/{r=$2}
@@ -84,6 +93,11 @@ for u in /getvolume /consolestatus.xml "/playlist.xml?id=x" /playlist.xml; do ch
 # first answer), for nginx to serve the same bytes.
 curl -sf -o "$work/www/playlist.xml" "http://127.0.0.1:$api_port/playlist.xml"
 playlist_bytes=$(wc -c < "$work/www/playlist.xml")
+same_bytes() {  # PORT FILE: nginx must serve the very bytes, not an error page
+  cmp -s <(curl -sf "http://127.0.0.1:$1/$2") "$work/www/$2" || { echo "nginx does not serve $2" >&2; exit 1; }
+}
+same_bytes "$nginx_port" small.html
+same_bytes "$nginx_port" playlist.xml
 
 median() { python3 -c 'import sys, statistics; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
 declare -A rps cpu
@@ -100,6 +114,29 @@ for _ in $(seq 1 "$rounds"); do
     rps[$label]+="$r "; cpu[$label]+="$u "
   done
 done
+
+# The cores split: nginx with one worker on core 0 beside the api server,
+# which moves there with all its threads (new ones inherit it), and wrk on
+# core 1. These rounds come last, so the shared-core ones above ran unpinned.
+pinned_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+sed -e 's/^worker_processes auto;/worker_processes 1;/' -e "s/127.0.0.1:$nginx_port/127.0.0.1:$pinned_port/" \
+  -e "s|pid $work/nginx.pid|pid $work/pinned-nginx.pid|" "$work/nginx.conf" > "$work/pinned-nginx.conf"
+taskset -c 0 nginx -p "$work" -c "$work/pinned-nginx.conf" &
+pinned_nginx_pid=$!
+for _ in $(seq 50); do curl -sf "http://127.0.0.1:$pinned_port/small.html" > /dev/null && break; sleep 0.1; done
+same_bytes "$pinned_port" playlist.xml
+taskset -a -p -c 0 "$server_pid" > /dev/null
+wrk_cmd=(taskset -c 1 wrk -t1)
+pinned=("nginx playlist.xml copy, split|$pinned_port|/playlist.xml|$pinned_nginx_pid"
+        "/playlist.xml, split|$api_port|/playlist.xml|$server_pid")
+for _ in $(seq 1 "$rounds"); do
+  for c in "${pinned[@]}"; do
+    IFS='|' read -r label port path pid <<< "$c"
+    read -r r u <<< "$(rate "http://127.0.0.1:$port$path" "$pid")"
+    rps[$label]+="$r "; cpu[$label]+="$u "
+  done
+done
+
 m() { median ${rps[$1]}; }
 c() { median ${cpu[$1]}; }
 
@@ -118,3 +155,9 @@ printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx (1,000 entries, not se
   "$(m "/playlist.xml?id=x")" "$(c "/playlist.xml?id=x")" "$(ratio "$(m "/playlist.xml?id=x")" "$nginx_rate")"
 printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx serving the same %s bytes (target >= 90%%)\n' "/playlist.xml" \
   "$(m /playlist.xml)" "$(c /playlist.xml)" "$(ratio "$(m /playlist.xml)" "$copy_rate")" "$playlist_bytes"
+echo "cores split: both servers on core 0 (nginx with one worker), wrk -t1 -c$connections on core 1"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req\n' "nginx playlist.xml, split" "$(m "nginx playlist.xml copy, split")" \
+  "$(c "nginx playlist.xml copy, split")"
+printf '%-28s %10.0f req/s  cpu %7.1f us/req  %s of nginx serving the same bytes (target >= 90%%)\n' \
+  "/playlist.xml, split" "$(m "/playlist.xml, split")" "$(c "/playlist.xml, split")" \
+  "$(ratio "$(m "/playlist.xml, split")" "$(m "nginx playlist.xml copy, split")")"

@@ -20,6 +20,9 @@ seconds=${2:-5}
 rounds=${3:-3}
 here=$root/bench/http_load
 work=$(mktemp -d /tmp/lyrebox-http-load-XXXXXX)
+# nginx's workers run as an unprivileged user: a folder only its owner can
+# read would have them answer 403 instead of the file.
+chmod 755 "$work"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -75,6 +78,9 @@ taskset -c 0 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/
 nginx=$!
 pids+=("$nginx")
 wait_port "$nginx_port"
+# The baseline must serve the very bytes, not an error page.
+cmp -s <(curl -sf "http://127.0.0.1:$nginx_port/info") "$work/nginx/html/info" ||
+  { echo "nginx does not serve the copy of /info" >&2; exit 1; }
 
 echo "body size: $(wc -c < "$work/nginx/html/info") bytes; $seconds s per run, median of $rounds rounds; server on core 0, wrk on core 1"
 # CPU time (user + system, clock ticks) of the processes given and their
