@@ -1,8 +1,6 @@
-// The folded words of an entry's path below its share, for the index's
-// folded field: the words of its own indexed name as they are, then the words
-// of the folders above that its name lacks, each marked with kFolderWordMark.
-// Each word once. Entries of one directory come together, so the folders'
-// words are kept for the next entry. One instance per pass, on its thread.
+// The folded words of an entry, for the index's folded field: the words of
+// its own indexed name, each once. The words of the folders above it are the
+// folders' own, found through the index's folder ranges (FolderRanges.h).
 #pragma once
 
 #include "library/IndexWalk.h"
@@ -16,15 +14,7 @@ namespace lyrebox {
 // A file's name is cut before its last "."; a directory keeps its whole name.
 std::string_view indexedName(std::string_view name, std::uint32_t attributes);
 
-class FoldedPathWords {
-public:
-    // Sets the folded words of entry (foldedText, foldedEnds).
-    void of(FoundEntry& entry);
-
-private:
-    std::string parent_;
-    std::vector<std::wstring> parentWords_;
-    std::vector<std::wstring> words_;
-};
+// Sets the folded words of entry (foldedText, foldedEnds).
+void setFoldedWords(FoundEntry& entry);
 
 }  // namespace lyrebox

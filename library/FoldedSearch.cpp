@@ -1,5 +1,6 @@
 #include "library/FoldedSearch.h"
 
+#include "library/FolderRanges.h"
 #include "library/PrefixSets.h"
 
 #include "library/analysis/FoldedText.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -94,6 +96,15 @@ bool isOperator(const std::string& token) {
 
 }  // namespace
 
+void DocSet::addRange(std::int32_t first, std::int32_t end) {
+    auto from = static_cast<std::size_t>(std::max(first, 0));
+    const auto to = std::min(static_cast<std::size_t>(std::max(end, 0)), bits_.size() * 64);
+    // The partial words at either end bit by bit, the whole ones between at once.
+    for (; from < to && from % 64 != 0; ++from) bits_[from / 64] |= std::uint64_t{1} << (from % 64);
+    for (; from + 64 <= to; from += 64) bits_[from / 64] = ~std::uint64_t{0};
+    for (; from < to; ++from) bits_[from / 64] |= std::uint64_t{1} << (from % 64);
+}
+
 void DocSet::intersect(const DocSet& other) {
     for (std::size_t i = 0; i < bits_.size(); ++i) bits_[i] &= i < other.bits_.size() ? other.bits_[i] : 0;
 }
@@ -166,12 +177,12 @@ PlainWords plainQueryWords(const std::string& query) {
                       lucene::analysis::filename::foldedWords(excluded)};
 }
 
-DocSet foldedMatches(IndexReader& reader, const PlainWords& words, PrefixSets* kept) {
-    return foldedMatchesBelow(reader, words, reader.maxDoc(), kept);
+DocSet foldedMatches(IndexReader& reader, const PlainWords& words, const FolderRanges* folders, PrefixSets* kept) {
+    return foldedMatchesBelow(reader, words, reader.maxDoc(), folders, kept);
 }
 
-DocSet firstFoldedMatches(IndexReader& reader, const PlainWords& words, const DocSet& skip, std::size_t wanted,
-                          std::int32_t firstBound) {
+DocSet firstFoldedMatches(IndexReader& reader, const PlainWords& words, const FolderRanges* folders, const DocSet& skip,
+                          std::size_t wanted, std::int32_t firstBound) {
     const std::int32_t maxDoc = reader.maxDoc();
     // Each round reads the postings below a bound; the next bound is where
     // the matches found so far say enough would be, with a margin, and at
@@ -179,7 +190,7 @@ DocSet firstFoldedMatches(IndexReader& reader, const PlainWords& words, const Do
     // word costs little more than one whole read.
     for (std::int64_t below = std::max(firstBound, 1);;) {
         const auto bound = static_cast<std::int32_t>(std::min<std::int64_t>(below, maxDoc));
-        DocSet found = foldedMatchesBelow(reader, words, bound);
+        DocSet found = foldedMatchesBelow(reader, words, bound, folders);
         found.subtract(skip);
         const std::size_t count = found.count();
         if (bound >= maxDoc || count >= wanted) return found;
@@ -190,25 +201,38 @@ DocSet firstFoldedMatches(IndexReader& reader, const PlainWords& words, const Do
     }
 }
 
-DocSet foldedMatchesBelow(IndexReader& reader, const PlainWords& words, std::int32_t below, PrefixSets* kept) {
+namespace {
+
+// The documents below the folders among own, whose own words hold word (or
+// start with it, as prefix): through the folder ranges, or in an index
+// without them from the marked folder words of the items themselves.
+DocSet inFolders(IndexReader& reader, const FolderRanges* folders, const DocSet& own, const std::wstring& word,
+                 bool prefix, std::int32_t below) {
+    if (folders != nullptr) return folders->below(own, below);
+    const std::wstring marked = kFolderWordMark + word;
+    return prefix ? prefixDocs(reader, marked, below) : wordDocs(reader, kFoldedField, marked, below);
+}
+
+}  // namespace
+
+DocSet foldedMatchesBelow(IndexReader& reader, const PlainWords& words, std::int32_t below, const FolderRanges* folders,
+                          PrefixSets* kept) {
     below = std::clamp(below, 0, reader.maxDoc());
     if (words.required.empty()) return DocSet(below);
-    const auto inFolder = [](const std::wstring& word) { return kFolderWordMark + word; };
+    const std::wstring& last = words.required.back();
     // A one-letter prefix of the whole index is kept when the caller keeps them.
-    const auto prefixSet = [&](const std::wstring& prefix) {
-        if (kept == nullptr || words.required.back().size() != 1 || below != reader.maxDoc()) {
-            return prefixDocs(reader, prefix, below);
-        }
-        return *kept->get(prefix, [&] { return prefixDocs(reader, prefix, below); });
+    const bool keep = kept != nullptr && last.size() == 1 && below == reader.maxDoc();
+    const auto keptOr = [&](const std::wstring& key, const std::function<DocSet()>& read) {
+        return keep ? *kept->get(key, read) : read();
     };
     // The last word, as a prefix: in the item's own name, or in a folder above.
-    DocSet ownName = prefixSet(words.required.back());
+    DocSet ownName = keptOr(last, [&] { return prefixDocs(reader, last, below); });
     DocSet matches = ownName;
-    matches.unite(prefixSet(inFolder(words.required.back())));
+    matches.unite(keptOr(kFolderWordMark + last, [&] { return inFolders(reader, folders, ownName, last, true, below); }));
     for (std::size_t i = 0; i + 1 < words.required.size() && !matches.empty(); ++i) {
         DocSet own = wordDocs(reader, kFoldedField, words.required[i], below);
         DocSet either = own;
-        either.unite(wordDocs(reader, kFoldedField, inFolder(words.required[i]), below));
+        either.unite(inFolders(reader, folders, own, words.required[i], false, below));
         matches.intersect(either);
         ownName.unite(own);
     }
@@ -218,18 +242,20 @@ DocSet foldedMatchesBelow(IndexReader& reader, const PlainWords& words, std::int
     matches.intersect(ownName);
     for (const auto& word : words.excluded) {
         if (matches.empty()) break;
-        matches.subtract(wordDocs(reader, kFoldedField, word, below));
-        matches.subtract(wordDocs(reader, kFoldedField, inFolder(word), below));
+        const DocSet own = wordDocs(reader, kFoldedField, word, below);
+        matches.subtract(own);
+        matches.subtract(inFolders(reader, folders, own, word, false, below));
     }
     return matches;
 }
 
-void keepOneLetterSets(IndexReader& reader, PrefixSets& kept, const std::atomic<bool>& stop) {
+void keepOneLetterSets(IndexReader& reader, const FolderRanges* folders, PrefixSets& kept,
+                       const std::atomic<bool>& stop) {
     const std::int32_t all = reader.maxDoc();
     for (const wchar_t* letter = L"abcdefghijklmnopqrstuvwxyz0123456789"; *letter != L'\0' && !stop.load(); ++letter) {
-        for (const std::wstring& prefix : {std::wstring(1, *letter), kFolderWordMark + std::wstring(1, *letter)}) {
-            kept.get(prefix, [&] { return prefixDocs(reader, prefix, all); });
-        }
+        const std::wstring prefix(1, *letter);
+        const auto own = kept.get(prefix, [&] { return prefixDocs(reader, prefix, all); });
+        kept.get(kFolderWordMark + prefix, [&] { return inFolders(reader, folders, *own, prefix, true, all); });
     }
 }
 

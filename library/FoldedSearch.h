@@ -14,6 +14,7 @@
 
 namespace lyrebox {
 
+class FolderRanges;
 class PrefixSets;
 
 class DocSet {
@@ -25,6 +26,8 @@ public:
         const auto word = static_cast<std::size_t>(doc) / 64;
         return word < bits_.size() && (bits_[word] >> (doc % 64) & 1) != 0;
     }
+    // Adds first to end - 1 (within the set's size).
+    void addRange(std::int32_t first, std::int32_t end);
     void intersect(const DocSet& other);
     void unite(const DocSet& other);
     void subtract(const DocSet& other);
@@ -52,23 +55,27 @@ PlainWords plainQueryWords(const std::string& query);
 // dotted word's first part: "vol" does not stand for "vol.2" but "vo" does),
 // one of them at least in the document's own name, and none of the excluded
 // ones. No required words: no documents.
+// folders are the index's folder ranges; without them (an index from before
+// they were kept) a folder's words are read from the items below it.
 // With kept, the sets of a one-letter last word come from and go to kept.
-DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, PrefixSets* kept = nullptr);
+DocSet foldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, const FolderRanges* folders,
+                     PrefixSets* kept = nullptr);
 // The same, of the documents numbered below the bound only (a set of that size).
 DocSet foldedMatchesBelow(lucene::index::IndexReader& reader, const PlainWords& words, std::int32_t below,
-                          PrefixSets* kept = nullptr);
+                          const FolderRanges* folders, PrefixSets* kept = nullptr);
 // The first matches in index order, without those in skip: a set that holds
 // every match up to some document, at least wanted of them when there are
 // so many, read without going through the postings beyond it. For a listing
 // that shows no count, where a short prefix would read most of the index.
 // Its first round reads the postings below firstBound.
 inline constexpr std::int32_t kFirstMatchesBound = 16384;
-DocSet firstFoldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, const DocSet& skip,
-                          std::size_t wanted, std::int32_t firstBound = kFirstMatchesBound);
+DocSet firstFoldedMatches(lucene::index::IndexReader& reader, const PlainWords& words, const FolderRanges* folders,
+                          const DocSet& skip, std::size_t wanted, std::int32_t firstBound = kFirstMatchesBound);
 
 // Reads the own-name and folder sets of the one-letter prefixes a to z and
 // 0 to 9 into kept, stopping early when stop is set.
-void keepOneLetterSets(lucene::index::IndexReader& reader, PrefixSets& kept, const std::atomic<bool>& stop);
+void keepOneLetterSets(lucene::index::IndexReader& reader, const FolderRanges* folders, PrefixSets& kept,
+                       const std::atomic<bool>& stop);
 
 // Documents marked as directories; found tells whether the index marks them
 // at all (an index from before the mark has none).

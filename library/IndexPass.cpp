@@ -1,6 +1,7 @@
 #include "library/IndexPass.h"
 
 #include "library/FoldedPathWords.h"
+#include "library/FolderRanges.h"
 #include "library/IndexDocument.h"
 #include "library/IndexWalk.h"
 #include "library/LibraryText.h"
@@ -38,17 +39,20 @@ void abandon(std::unique_ptr<IndexWriter>& writer) {
 // and joined before the channel goes away.
 class WalkThread {
 public:
-    WalkThread(const PassInput& input, const std::atomic<bool>& stop, EntryChannel& channel) : channel_(channel) {
-        thread_ = std::thread([this, &input, &stop] {
+    // folders gets the folder ranges when the pass makes folded words.
+    WalkThread(const PassInput& input, const std::atomic<bool>& stop, EntryChannel& channel,
+               std::vector<FolderRange>& folders)
+        : channel_(channel) {
+        thread_ = std::thread([this, &input, &stop, &folders] {
             // The folded words are made here, beside the walk's waits on the
             // file system, rather than on the thread that feeds CLucene.
             try {
-                FoldedPathWords folded;
                 std::function<void(FoundEntry&)> prepare;
                 if (input.foldedWords) {
-                    prepare = [&folded](FoundEntry& entry) { folded.of(entry); };
+                    prepare = setFoldedWords;
                 }
-                result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_, prepare);
+                result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_, prepare,
+                                            input.foldedWords ? &folders : nullptr);
             } catch (...) {
                 // Out of memory before the walk began: nothing may leave the
                 // thread, and the writer must not wait for batches.
@@ -114,7 +118,8 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             writer->setMergeFactor(kIndexMergeFactor);
             writer->setUseCompoundFile(false);
         }
-        WalkThread walk(input, stopRequested, channel);
+        std::vector<FolderRange> folders;  // the walking thread's until it is joined
+        WalkThread walk(input, stopRequested, channel, folders);
         IndexDocument document(input.foldedWords);
         while (auto batch = channel.pop()) {
             for (const auto& entry : *batch) {
@@ -133,9 +138,19 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             input.afterWalk();
         }
         writer->optimize();
+        {
+            auto lock = IndexStore::lockOpenClose();
+            writer->close();
+            writer.reset();
+        }
+        // Beside the closed index, where its writer can no longer take it
+        // for a file of its own to clean up; the generation is not yet
+        // current, so no searcher opens it meanwhile.
+        if (input.foldedWords &&
+            !FolderRanges(std::move(folders)).write((std::filesystem::path(target) / kFolderRangesFile).string())) {
+            return PassResult::Failed;
+        }
         auto lock = IndexStore::lockOpenClose();
-        writer->close();
-        writer.reset();
         return store.publishLocked(std::filesystem::path(target).filename().string()) ? PassResult::Published
                                                                                        : PassResult::Failed;
     } catch (CLuceneError&) {

@@ -1,5 +1,6 @@
 #include "library/IndexWalk.h"
 
+#include "library/FolderRanges.h"
 #include "library/LibraryText.h"
 #include "platform/DirectorySearch.h"
 
@@ -115,8 +116,8 @@ struct DirCloser {
 class Walker {
 public:
     Walker(const std::set<std::string>& extensions, const std::atomic<bool>& stop, EntryChannel& channel,
-           const std::function<void(FoundEntry&)>& prepare)
-        : extensions_(extensions), stop_(stop), channel_(channel), prepare_(prepare) {}
+           const std::function<void(FoundEntry&)>& prepare, std::vector<FolderRange>* folders)
+        : extensions_(extensions), stop_(stop), channel_(channel), prepare_(prepare), folders_(folders) {}
 
     void walkEntry(const std::string& entry) {
         const std::string path = stripTrailingSlashes(entry);
@@ -146,6 +147,7 @@ private:
     struct Subdirectory {
         std::string path;
         DirectoryId id;
+        std::int32_t entry;  // its number among the entries taken
     };
 
     // ancestors holds the directories above, so that a symbolic link back up
@@ -187,7 +189,8 @@ private:
                 }
                 std::string itemPath = joinPath(path, found->d_name);
                 if (isDirectory(attributes)) {
-                    subdirectories.push_back(Subdirectory{itemPath, DirectoryId{status.st_dev, status.st_ino}});
+                    subdirectories.push_back(
+                        Subdirectory{itemPath, DirectoryId{status.st_dev, status.st_ino}, taken_});
                 }
                 take(std::move(itemPath), attributes, isDirectory(attributes) ? 0 : status.st_size, shareLength_);
             }
@@ -196,7 +199,11 @@ private:
             ancestors.push_back(*id);
         }
         for (const auto& subdirectory : subdirectories) {
+            const std::int32_t first = taken_;
             walkDirectory(subdirectory.path, subdirectory.id, ancestors);
+            if (folders_ != nullptr && taken_ > first) {
+                folders_->push_back(FolderRange{subdirectory.entry, first, taken_});
+            }
         }
         if (id) {
             ancestors.pop_back();
@@ -205,6 +212,7 @@ private:
 
     void take(std::string path, std::uint32_t attributes, std::uint64_t size, std::size_t shareLength) {
         batch_.push_back(FoundEntry{std::move(path), attributes, static_cast<std::uint32_t>(size), shareLength, {}, {}});
+        ++taken_;
         if (prepare_) {
             prepare_(batch_.back());
         }
@@ -217,18 +225,20 @@ private:
     const std::atomic<bool>& stop_;
     EntryChannel& channel_;
     const std::function<void(FoundEntry&)>& prepare_;
+    std::vector<FolderRange>* folders_;
     EntryChannel::Batch batch_;
     std::size_t shareLength_ = 0;
+    std::int32_t taken_ = 0;
 };
 
 }  // namespace
 
 WalkResult walkSharedEntries(const std::vector<std::string>& entries, const std::set<std::string>& extensions,
                              const std::atomic<bool>& stop, EntryChannel& channel,
-                             const std::function<void(FoundEntry&)>& prepare) {
+                             const std::function<void(FoundEntry&)>& prepare, std::vector<FolderRange>* folders) {
     WalkResult result = WalkResult::Complete;
     try {
-        Walker walker(extensions, stop, channel, prepare);
+        Walker walker(extensions, stop, channel, prepare, folders);
         for (const auto& entry : entries) {
             walker.walkEntry(entry);
         }

@@ -20,6 +20,8 @@
 
 namespace lyrebox {
 
+struct FolderRange;
+
 // One entry the walk takes: its full path and what the index keeps of it.
 struct FoundEntry {
     std::string path;
@@ -82,9 +84,13 @@ bool isKept(std::string_view name, std::uint32_t attributes, const std::set<std:
 // extensions), then the walk of each subdirectory in the order found. Ends
 // early when stop is set or the channel is cancelled. Finishes the channel.
 // prepare, when given, is called on each entry (in order, on the walking
-// thread) before it goes into the channel.
+// thread) before it goes into the channel. folders, when given, gets the
+// range of each taken folder's contents, the entries counted from 0 in the
+// order taken (so, for a fresh index, its document numbers); folders whose
+// walk took nothing have none.
 WalkResult walkSharedEntries(const std::vector<std::string>& entries, const std::set<std::string>& extensions,
                              const std::atomic<bool>& stop, EntryChannel& channel,
-                             const std::function<void(FoundEntry&)>& prepare = {});
+                             const std::function<void(FoundEntry&)>& prepare = {},
+                             std::vector<FolderRange>* folders = nullptr);
 
 }  // namespace lyrebox

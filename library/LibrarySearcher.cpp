@@ -143,6 +143,9 @@ LibrarySearcher::OpenIndex LibrarySearcher::currentIndex() {
     cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(mapped.get()), SearcherCloser{mapped});
     cached_.cache = std::make_shared<SearchCache>();
     cached_.prefixes = std::make_shared<PrefixSets>();
+    if (auto folders = FolderRanges::read(*directory + "/" + kFolderRangesFile, cached_.searcher->maxDoc())) {
+        cached_.folders = std::make_shared<const FolderRanges>(std::move(*folders));
+    }
     cachedDirectory_ = *directory;
     return cached_;
 }
@@ -159,7 +162,7 @@ SearchResult LibrarySearcher::find(const std::string& query, bool dirsOnly) { re
 void LibrarySearcher::warm(const std::atomic<bool>& stop) {
     try {
         const OpenIndex open = currentIndex();
-        if (open.searcher) keepOneLetterSets(*open.searcher->getReader(), *open.prefixes, stop);
+        if (open.searcher) keepOneLetterSets(*open.searcher->getReader(), open.folders.get(), *open.prefixes, stop);
     } catch (CLuceneError&) {
         // A damaged index: searches will find nothing either.
     } catch (const std::exception&) {
@@ -255,8 +258,8 @@ bool LibrarySearcher::collect(const OpenIndex& open, const std::string& prepared
     // need only the first matches; with more words, the whole word's sets
     // keep the prefix's read to one.
     DocSet folded = !counted && !dirsOnly && words.required.size() == 1
-                        ? firstFoldedMatches(reader, words, named, kMaxSearchResults - accepted)
-                        : foldedMatches(reader, words, open.prefixes.get());
+                        ? firstFoldedMatches(reader, words, open.folders.get(), named, kMaxSearchResults - accepted)
+                        : foldedMatches(reader, words, open.folders.get(), open.prefixes.get());
     bool marked = false;
     const DocSet directories = dirsOnly ? directoryDocs(reader, marked) : DocSet();
     if (dirsOnly && marked) {

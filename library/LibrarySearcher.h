@@ -20,6 +20,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryText.h"
+#include "library/FolderRanges.h"
 #include "library/PrefixSets.h"
 #include "library/SearchCache.h"
 #include "library/analysis/FilenameAnalyzer.h"
@@ -53,6 +54,7 @@ private:
         std::shared_ptr<lucene::search::IndexSearcher> searcher;
         std::shared_ptr<SearchCache> cache;  // the answers of this searcher
         std::shared_ptr<PrefixSets> prefixes;  // its one-letter prefix sets
+        std::shared_ptr<const FolderRanges> folders;  // none in an index from before they were kept
     };
     // The shared searcher of the current index, opened when there is none or
     // the index changed; no searcher when there is no index.

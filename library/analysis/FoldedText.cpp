@@ -39,16 +39,54 @@ bool isAsciiWordByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-void pushWord(std::wstring& word, std::vector<std::wstring>& words, bool unique) {
-    if (word.empty()) return;
+// Where fold puts its words: a list of them, or one text of them all.
+struct WordList {
+    std::vector<std::wstring>& words;
+};
+struct JoinedWords {
+    std::wstring& text;
+    std::vector<std::size_t>& ends;
+};
+
+void cut(std::wstring& word) {
     if (word.size() > kMaxWordLength) word.resize(kMaxWordLength);
-    if (!unique || std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+}
+
+void pushWord(std::wstring& word, WordList& out) {
+    if (word.empty()) return;
+    cut(word);
+    out.words.push_back(word);
     word.clear();
 }
 
+void pushWord(std::wstring& word, JoinedWords& out) {
+    if (word.empty()) return;
+    cut(word);
+    const std::wstring_view all(out.text);
+    std::size_t start = 0;
+    for (const std::size_t end : out.ends) {
+        if (all.substr(start, end - start) == word) {
+            word.clear();
+            return;
+        }
+        start = end;
+    }
+    out.text += word;
+    out.ends.push_back(out.text.size());
+    word.clear();
+}
+
+// The word being built, kept between calls so that it is not allocated anew.
+std::wstring& wordBuffer() {
+    thread_local std::wstring word;
+    word.clear();
+    return word;
+}
+
 // Plain ASCII, the common case, needs no ICU: lower case and split.
-void foldAscii(std::string_view text, std::vector<std::wstring>& words, bool unique) {
-    std::wstring word;
+template <class Out>
+void foldAscii(std::string_view text, Out& out) {
+    std::wstring& word = wordBuffer();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (isAsciiWordByte(c)) {
@@ -56,10 +94,10 @@ void foldAscii(std::string_view text, std::vector<std::wstring>& words, bool uni
         } else if (c == '.' && !word.empty() && i + 1 < text.size() && isAsciiWordByte(text[i + 1])) {
             word.push_back(L'.');  // a dot between word characters joins them
         } else {
-            pushWord(word, words, unique);
+            pushWord(word, out);
         }
     }
-    pushWord(word, words, unique);
+    pushWord(word, out);
 }
 
 icu::UnicodeString decode(std::string_view text) {
@@ -79,14 +117,15 @@ icu::UnicodeString decode(std::string_view text) {
     return decoded;
 }
 
-void foldUnicode(std::string_view text, std::vector<std::wstring>& words, bool unique) {
+template <class Out>
+void foldUnicode(std::string_view text, Out& out) {
     icu::UnicodeString folded = decode(text);
     if (const icu::Transliterator* folder = threadTransliterator()) {
         folder->transliterate(folded);
     } else {
         folded.toLower();  // no transliterator (ICU data missing): lower case at least
     }
-    std::wstring word;
+    std::wstring& word = wordBuffer();
     for (std::int32_t i = 0; i < folded.length();) {
         const UChar32 c = folded.char32At(i);
         i += U16_LENGTH(c);
@@ -95,26 +134,31 @@ void foldUnicode(std::string_view text, std::vector<std::wstring>& words, bool u
         } else if (c == '.' && !word.empty() && i < folded.length() && u_isalnum(folded.char32At(i))) {
             word.push_back(L'.');  // a dot between word characters joins them
         } else {
-            pushWord(word, words, unique);
+            pushWord(word, out);
         }
     }
-    pushWord(word, words, unique);
+    pushWord(word, out);
 }
 
-void fold(std::string_view text, std::vector<std::wstring>& words, bool unique) {
-    if (isAscii(text)) foldAscii(text, words, unique);
-    else foldUnicode(text, words, unique);
+template <class Out>
+void fold(std::string_view text, Out& out) {
+    if (isAscii(text)) foldAscii(text, out);
+    else foldUnicode(text, out);
 }
 
 }  // namespace
 
 std::vector<std::wstring> foldedWords(std::string_view text) {
     std::vector<std::wstring> words;
-    fold(text, words, false);
+    WordList out{words};
+    fold(text, out);
     return words;
 }
 
-void addFoldedWords(std::string_view text, std::vector<std::wstring>& words) { fold(text, words, true); }
+void addFoldedWords(std::string_view text, std::wstring& joined, std::vector<std::size_t>& ends) {
+    JoinedWords out{joined, ends};
+    fold(text, out);
+}
 
 std::string toUtf8(const std::wstring& word) {
     std::string out;

@@ -20,9 +20,11 @@ namespace lucene::analysis::filename {
 // TCHAR per Unicode code point.
 std::vector<std::wstring> foldedWords(std::string_view text);
 
-// Appends the folded words of text to words, leaving out the ones already
-// there (a document needs each word once: matching does not count them).
-void addFoldedWords(std::string_view text, std::vector<std::wstring>& words);
+// Appends the folded words of text to those in joined, one after another,
+// each ending where ends says, leaving out the ones already there (a
+// document needs each word once: matching does not count them). Written in
+// place: an entry's words cost no allocation of their own.
+void addFoldedWords(std::string_view text, std::wstring& joined, std::vector<std::size_t>& ends);
 
 // The same words as UTF-8 (tests and tools).
 std::vector<std::string> foldedWordsUtf8(std::string_view text);

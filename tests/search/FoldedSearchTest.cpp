@@ -4,6 +4,7 @@
 #include "tests/search/SearchFixture.h"
 
 #include "library/FoldedSearch.h"
+#include "library/FolderRanges.h"
 #include "library/MappedIndexDirectory.h"
 
 #include <set>
@@ -155,17 +156,20 @@ TEST_F(SearchFixture, FirstFoldedMatchesAreTheFirstOfAllMatches) {
     for (int i = 0; i < 40; ++i) tree.write("m/Alpine Folder/Track " + std::to_string(i) + ".mp3");
     ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
     auto lock = IndexStore::lockOpenClose();
-    MappedIndexDirectory directory(IndexStore(indexPath()).currentIndexLocked().value());
+    const std::string current = IndexStore(indexPath()).currentIndexLocked().value();
+    MappedIndexDirectory directory(current);
     lucene::index::IndexReader* reader = lucene::index::IndexReader::open(&directory);
+    const auto folders = FolderRanges::read(current + "/" + kFolderRangesFile, reader->maxDoc());
+    ASSERT_TRUE(folders);
     DocSet skip(reader->maxDoc());
     for (std::int32_t doc = 0; doc < reader->maxDoc(); doc += 7) skip.add(doc);
     for (const char* query : {"al", "alpha", "b", "beta 1", "track al", "nothing"}) {
         const PlainWords words = plainQueryWords(query);
-        DocSet all = foldedMatches(*reader, words);
+        DocSet all = foldedMatches(*reader, words, &*folders);
         all.subtract(skip);
         for (std::size_t wanted : {1u, 5u, 30u, 1000u}) {
             for (std::int32_t firstBound : {1, 4, 64, 100000}) {
-                const DocSet first = firstFoldedMatches(*reader, words, skip, wanted, firstBound);
+                const DocSet first = firstFoldedMatches(*reader, words, &*folders, skip, wanted, firstBound);
                 EXPECT_EQ(first.members(wanted), all.members(wanted))
                     << query << ", " << wanted << " wanted, first bound " << firstBound;
             }
