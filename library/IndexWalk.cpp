@@ -55,14 +55,14 @@ bool mayBeKept(const WalkItem& item, const std::set<std::string>& extensions) {
         return false;
     }
     // A regular file is decided by its name; links and unknown types need a look.
-    return item.type != DT_REG || extensions.count(fileExtension(std::string(item.name))) != 0;
+    return item.type != DT_REG || extensions.count(fileExtension(item.name)) != 0;
 }
 
 bool isKept(std::string_view name, std::uint32_t attributes, const std::set<std::string>& extensions) {
     if (name == "." || name == "..") {
         return false;
     }
-    return isDirectory(attributes) || extensions.count(fileExtension(std::string(name))) != 0;
+    return isDirectory(attributes) || extensions.count(fileExtension(name)) != 0;
 }
 
 namespace {

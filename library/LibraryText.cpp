@@ -16,9 +16,9 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string fileExtension(const std::string& name) {
+std::string fileExtension(std::string_view name) {
     const auto dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? name : name.substr(dot + 1);
+    std::string extension(dot == std::string_view::npos ? name : name.substr(dot + 1));
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }

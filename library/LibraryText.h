@@ -31,7 +31,7 @@ const std::set<std::string>& playableExtensions();
 // The text after the last "/", the whole text when there is none.
 std::string baseName(const std::string& path);
 // The text after the last ".", the whole text when there is none, ASCII-lower-cased.
-std::string fileExtension(const std::string& name);
+std::string fileExtension(std::string_view name);
 // Letters and digits stay; every other byte becomes "%" and two lower-case hex digits.
 std::string percentEncode(std::string_view text);
 // The same bytes appended to out, with no string of their own; with
