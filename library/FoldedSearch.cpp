@@ -259,6 +259,22 @@ void keepOneLetterSets(IndexReader& reader, const FolderRanges* folders, PrefixS
     }
 }
 
+void primeReader(IndexReader& reader) {
+    TermPtr start(_CLNEW Term(kFoldedField, L""));
+    std::unique_ptr<TermEnum, EnumClose> terms(reader.terms(start.get()));
+    std::unique_ptr<TermDocs, DocsClose> docs(reader.termDocs());
+    if (terms && docs && terms->term(false) != nullptr) {
+        docs->seek(terms.get());
+        std::int32_t number = 0;
+        std::int32_t freq = 0;
+        docs->read(&number, &freq, 1);
+        reader.docFreq(terms->term(false));
+        terms->next();
+    }
+    wordDocs(reader, kFoldedField, L"a", 0);
+    reader.norms(L"name");
+}
+
 DocSet directoryDocs(IndexReader& reader, bool& found) {
     DocSet set = wordDocs(reader, lucene::analysis::filename::kKindField, lucene::analysis::filename::kDirectoryKind,
                           reader.maxDoc());

@@ -77,6 +77,12 @@ DocSet firstFoldedMatches(lucene::index::IndexReader& reader, const PlainWords& 
 void keepOneLetterSets(lucene::index::IndexReader& reader, const FolderRanges* folders, PrefixSets& kept,
                        const std::atomic<bool>& stop);
 
+// Looks up a term and reads a posting the way searches do, so that the parts
+// of a new reader CLucene makes on first use (its term index among them) are
+// made by the thread that opens the reader, before other threads share it:
+// CLucene does not order their making for the threads that come after.
+void primeReader(lucene::index::IndexReader& reader);
+
 // Documents marked as directories; found tells whether the index marks them
 // at all (an index from before the mark has none).
 DocSet directoryDocs(lucene::index::IndexReader& reader, bool& found);

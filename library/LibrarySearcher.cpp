@@ -140,7 +140,9 @@ LibrarySearcher::OpenIndex LibrarySearcher::currentIndex() {
         return OpenIndex{};
     }
     auto mapped = std::make_shared<MappedIndexDirectory>(*directory);
-    cached_.searcher = std::shared_ptr<IndexSearcher>(new IndexSearcher(mapped.get()), SearcherCloser{mapped});
+    std::shared_ptr<IndexSearcher> searcher(new IndexSearcher(mapped.get()), SearcherCloser{mapped});
+    primeReader(*searcher->getReader());  // before any other thread can have it
+    cached_.searcher = std::move(searcher);
     cached_.cache = std::make_shared<SearchCache>();
     cached_.prefixes = std::make_shared<PrefixSets>();
     if (auto folders = FolderRanges::read(*directory + "/" + kFolderRangesFile, cached_.searcher->maxDoc())) {
