@@ -5,9 +5,7 @@
 
 #include "library/IndexWalk.h"
 
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace lyrebox {
 

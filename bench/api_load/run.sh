@@ -101,19 +101,23 @@ same_bytes "$nginx_port" playlist.xml
 
 median() { python3 -c 'import sys, statistics; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
 declare -A rps cpu
+measure() {  # "LABEL|PORT|PATH|PID"...: ROUNDS rounds, each measuring them in turn
+  local c label port path pid r u
+  for _ in $(seq 1 "$rounds"); do
+    for c in "$@"; do
+      IFS='|' read -r label port path pid <<< "$c"
+      read -r r u <<< "$(rate "http://127.0.0.1:$port$path" "$pid")"
+      rps[$label]+="$r "; cpu[$label]+="$u "
+    done
+  done
+}
 cases=("nginx small file|$nginx_port|/small.html|$nginx_pid"
        "nginx playlist.xml copy|$nginx_port|/playlist.xml|$nginx_pid"
        "/getvolume|$api_port|/getvolume|$server_pid"
        "/consolestatus.xml|$api_port|/consolestatus.xml|$server_pid"
        "/playlist.xml?id=x|$api_port|/playlist.xml?id=x|$server_pid"
        "/playlist.xml|$api_port|/playlist.xml|$server_pid")
-for _ in $(seq 1 "$rounds"); do
-  for c in "${cases[@]}"; do
-    IFS='|' read -r label port path pid <<< "$c"
-    read -r r u <<< "$(rate "http://127.0.0.1:$port$path" "$pid")"
-    rps[$label]+="$r "; cpu[$label]+="$u "
-  done
-done
+measure "${cases[@]}"
 
 # The cores split: nginx with one worker on core 0 beside the api server,
 # which moves there with all its threads (new ones inherit it), and wrk on
@@ -129,13 +133,7 @@ taskset -a -p -c 0 "$server_pid" > /dev/null
 wrk_cmd=(taskset -c 1 wrk -t1)
 pinned=("nginx playlist.xml copy, split|$pinned_port|/playlist.xml|$pinned_nginx_pid"
         "/playlist.xml, split|$api_port|/playlist.xml|$server_pid")
-for _ in $(seq 1 "$rounds"); do
-  for c in "${pinned[@]}"; do
-    IFS='|' read -r label port path pid <<< "$c"
-    read -r r u <<< "$(rate "http://127.0.0.1:$port$path" "$pid")"
-    rps[$label]+="$r "; cpu[$label]+="$u "
-  done
-done
+measure "${pinned[@]}"
 
 m() { median ${rps[$1]}; }
 c() { median ${cpu[$1]}; }

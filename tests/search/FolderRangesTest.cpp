@@ -23,21 +23,16 @@ protected:
     // Every document's path and kind, in document order, and the ranges
     // the pass wrote beside them.
     std::vector<Stored> stored(std::optional<FolderRanges>& ranges) {
+        const auto paths = storedValues(L"path");
+        const auto attributes = storedValues(L"attributes");
         std::vector<Stored> out;
-        auto lock = IndexStore::lockOpenClose();
-        const auto current = IndexStore(indexPath()).currentIndexLocked();
-        if (!current) return out;
-        lucene::index::IndexReader* reader = lucene::index::IndexReader::open(current->c_str());
-        for (int32_t i = 0; i < reader->maxDoc(); ++i) {
-            lucene::document::Document document;
-            reader->document(i, document);
-            const auto attributes = std::stoul(lucene::analysis::filename::narrow(document.get(L"attributes")));
-            out.push_back(Stored{lucene::analysis::filename::narrow(document.get(L"path")),
-                                 (attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0});
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            out.push_back(Stored{paths[i], (std::stoul(attributes[i]) & platform::FILE_ATTRIBUTE_DIRECTORY) != 0});
         }
-        ranges = FolderRanges::read(*current + "/" + kFolderRangesFile, reader->maxDoc());
-        reader->close();
-        delete reader;
+        auto lock = IndexStore::lockOpenClose();
+        if (const auto current = IndexStore(indexPath()).currentIndexLocked()) {
+            ranges = FolderRanges::read(*current + "/" + kFolderRangesFile, static_cast<std::int32_t>(paths.size()));
+        }
         return out;
     }
 };

@@ -49,7 +49,9 @@ protected:
     }
 
     // The stored paths of the current index in document order (the walk order).
-    std::vector<std::string> storedPaths() {
+    std::vector<std::string> storedPaths() { return storedValues(L"path"); }
+    // One stored field of every document of the current index, in document order.
+    std::vector<std::string> storedValues(const TCHAR* field) {
         std::vector<std::string> out;
         auto lock = IndexStore::lockOpenClose();
         const auto current = IndexStore(indexPath()).currentIndexLocked();
@@ -58,7 +60,7 @@ protected:
         for (int32_t i = 0; i < reader->maxDoc(); ++i) {
             lucene::document::Document document;
             reader->document(i, document);
-            out.push_back(lucene::analysis::filename::narrow(document.get(L"path")));
+            out.push_back(lucene::analysis::filename::narrow(document.get(field)));
         }
         reader->close();
         delete reader;
