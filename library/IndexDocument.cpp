@@ -1,6 +1,5 @@
 #include "library/IndexDocument.h"
 
-#include "library/FoldedPathWords.h"
 #include "library/LibraryText.h"
 #include "library/analysis/IndexAnalyzer.h"
 
@@ -71,15 +70,11 @@ IndexDocument::Shape& IndexDocument::shape(bool folded, bool directory) {
 }
 
 Document& IndexDocument::of(const FoundEntry& entry) {
-    const auto slash = entry.path.rfind('/');
-    const std::string_view base =
-        slash == std::string::npos ? std::string_view(entry.path) : std::string_view(entry.path).substr(slash + 1);
-    widenInto(indexedName(base, entry.attributes), name_);
-    nameStream_.setText(name_.c_str(), static_cast<std::int32_t>(name_.size()));
+    nameStream_.show(entry.terms, entry.termEnds, entry.foldedTerms, entry.termEnds.size());
     widenInto(entry.path, path_);
     bool folded = false;
     if (foldedWords_) {
-        foldedStream_.assign(entry.foldedText, entry.foldedEnds);
+        foldedStream_.show(entry.terms, entry.termEnds, 0, entry.foldedTerms);
         folded = !foldedStream_.empty();
     }
     // The marker goes with the folded words: the pass without them has neither.

@@ -2,9 +2,9 @@
 // writer. The Document and Field objects and the text buffers are made once
 // per pass and refilled for every entry: making fields anew costs a name
 // look-up under a lock and several allocations each. The two searched fields
-// are given to the writer as token streams, so their text is neither copied
-// into the field nor cut again. The folded words come made with the entry
-// (by the walking thread, see IndexWalk.h).
+// are given to the writer as token streams over the terms that come made with
+// the entry (by the walking thread, see EntryTerms.h), so their text is
+// neither copied into the field nor cut here.
 //
 // Fields, in this order: "name" (searched, not kept), "path", "attributes",
 // "size" (kept, not searched), the folded words (searched, not kept; left out
@@ -13,7 +13,6 @@
 #pragma once
 
 #include "library/IndexWalk.h"
-#include "library/analysis/NameTokenStream.h"
 #include "library/analysis/WordTokenStream.h"
 
 #include <CLucene.h>
@@ -46,9 +45,8 @@ private:
 
     bool foldedWords_;
     std::array<Shape, 4> shapes_;
-    std::wstring name_;
     std::wstring path_;
-    lucene::analysis::filename::NameTokenStream nameStream_;
+    lucene::analysis::filename::WordTokenStream nameStream_;
     lucene::analysis::filename::WordTokenStream foldedStream_;
 };
 

@@ -1,6 +1,6 @@
 #include "library/IndexPass.h"
 
-#include "library/FoldedPathWords.h"
+#include "library/EntryTerms.h"
 #include "library/FolderRanges.h"
 #include "library/IndexDocument.h"
 #include "library/IndexWalk.h"
@@ -35,6 +35,9 @@ void abandon(std::unique_ptr<IndexWriter>& writer) {
     writer.reset();
 }
 
+// Batches waiting for the writing thread when the walk makes their terms.
+constexpr std::size_t kWriterBehind = EntryChannel::kMaxBatches / 4;
+
 // The walking thread of a pass; however the pass ends, the walk is cancelled
 // and joined before the channel goes away.
 class WalkThread {
@@ -44,13 +47,16 @@ public:
                std::vector<FolderRange>& folders)
         : channel_(channel) {
         thread_ = std::thread([this, &input, &stop, &folders] {
-            // The folded words are made here, beside the walk's waits on the
-            // file system, rather than on the thread that feeds CLucene.
+            // The walk makes the terms of the searched fields while the
+            // writing thread is behind, and leaves them to it otherwise, so
+            // that neither thread waits for the other.
             try {
-                std::function<void(FoundEntry&)> prepare;
-                if (input.foldedWords) {
-                    prepare = setFoldedWords;
-                }
+                EntryTerms terms(input.foldedWords);
+                const std::function<void(FoundEntry&)> prepare = [this, &terms](FoundEntry& entry) {
+                    if (channel_.waiting() >= kWriterBehind) {
+                        terms(entry);
+                    }
+                };
                 result_ = walkSharedEntries(input.dirs, input.extensions, stop, channel_, prepare,
                                             input.foldedWords ? &folders : nullptr);
             } catch (...) {
@@ -121,13 +127,18 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
         std::vector<FolderRange> folders;  // the walking thread's until it is joined
         WalkThread walk(input, stopRequested, channel, folders);
         IndexDocument document(input.foldedWords);
+        EntryTerms terms(input.foldedWords);
         while (auto batch = channel.pop()) {
-            for (const auto& entry : *batch) {
+            for (auto& entry : *batch) {
+                if (!entry.termsMade) {
+                    terms(entry);
+                }
                 writer->addDocument(&document.of(entry));
             }
             if (input.added != nullptr) {
                 input.added->fetch_add(batch->size(), std::memory_order_relaxed);
             }
+            channel.recycle(std::move(*batch));
         }
         const WalkResult walked = walk.join();
         if (walked != WalkResult::Complete) {

@@ -22,6 +22,7 @@ bool EntryChannel::push(Batch batch) {
         return false;
     }
     batches_.push_back(std::move(batch));
+    waiting_.store(batches_.size(), std::memory_order_relaxed);
     changed_.notify_all();
     return true;
 }
@@ -46,7 +47,25 @@ std::optional<EntryChannel::Batch> EntryChannel::pop() {
     }
     Batch batch = std::move(batches_.front());
     batches_.pop_front();
+    waiting_.store(batches_.size(), std::memory_order_relaxed);
     changed_.notify_all();
+    return batch;
+}
+
+void EntryChannel::recycle(Batch batch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spares_.size() < kMaxBatches) {  // more than can be in flight are never needed
+        spares_.push_back(std::move(batch));
+    }
+}
+
+EntryChannel::Batch EntryChannel::spare() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spares_.empty()) {
+        return {};
+    }
+    Batch batch = std::move(spares_.back());
+    spares_.pop_back();
     return batch;
 }
 
@@ -127,7 +146,9 @@ public:
         const auto item = platform::lookupPath(path);
         if (item && !isDirectory(item->attributes)) {
             const auto slash = path.rfind('/');
-            take(path, item->attributes, item->size, slash == std::string::npos ? 0 : slash + 1);
+            FoundEntry& file = next();
+            file.path.assign(path);
+            take(file, item->attributes, item->size, slash == std::string::npos ? 0 : slash + 1);
             return;
         }
         // Below the root "/" the paths begin "/x", so the part below it starts at 1.
@@ -137,10 +158,15 @@ public:
     }
 
     void flush() {
-        if (!batch_.empty() && !channel_.push(std::move(batch_))) {
+        if (used_ == 0) {
+            return;
+        }
+        batch_.resize(used_);  // a batch handed back may have had more
+        if (!channel_.push(std::move(batch_))) {
             throw WalkEnded{};
         }
-        batch_.clear();
+        batch_ = channel_.spare();
+        used_ = 0;
     }
 
 private:
@@ -187,12 +213,17 @@ private:
                 if (!isDirectory(attributes) && !linkTargetIsPlayable(fd, found, extensions_)) {
                     continue;
                 }
-                std::string itemPath = joinPath(path, found->d_name);
+                FoundEntry& entry = next();
+                entry.path.assign(path);
+                if (path.empty() || path.back() != '/') {
+                    entry.path += '/';
+                }
+                entry.path += found->d_name;
                 if (isDirectory(attributes)) {
                     subdirectories.push_back(
-                        Subdirectory{itemPath, DirectoryId{status.st_dev, status.st_ino}, taken_});
+                        Subdirectory{entry.path, DirectoryId{status.st_dev, status.st_ino}, taken_});
                 }
-                take(std::move(itemPath), attributes, isDirectory(attributes) ? 0 : status.st_size, shareLength_);
+                take(entry, attributes, isDirectory(attributes) ? 0 : status.st_size, shareLength_);
             }
         }
         if (id) {
@@ -210,13 +241,29 @@ private:
         }
     }
 
-    void take(std::string path, std::uint32_t attributes, std::uint64_t size, std::size_t shareLength) {
-        batch_.push_back(FoundEntry{std::move(path), attributes, static_cast<std::uint32_t>(size), shareLength, {}, {}});
+    // The entry to fill next: one of a batch handed back, or a new one.
+    FoundEntry& next() {
+        if (used_ == batch_.size()) {
+            batch_.emplace_back();
+        }
+        return batch_[used_];
+    }
+
+    // Takes the entry next() gave, once its path is set.
+    void take(FoundEntry& entry, std::uint32_t attributes, std::uint64_t size, std::size_t shareLength) {
+        entry.attributes = attributes;
+        entry.size = static_cast<std::uint32_t>(size);
+        entry.shareLength = shareLength;
+        entry.terms.clear();
+        entry.termEnds.clear();
+        entry.foldedTerms = 0;
+        entry.termsMade = false;
+        ++used_;
         ++taken_;
         if (prepare_) {
-            prepare_(batch_.back());
+            prepare_(entry);
         }
-        if (batch_.size() >= EntryChannel::kBatchSize) {
+        if (used_ >= EntryChannel::kBatchSize) {
             flush();
         }
     }
@@ -226,7 +273,8 @@ private:
     EntryChannel& channel_;
     const std::function<void(FoundEntry&)>& prepare_;
     std::vector<FolderRange>* folders_;
-    EntryChannel::Batch batch_;
+    EntryChannel::Batch batch_;  // its first used_ entries are taken
+    std::size_t used_ = 0;
     std::size_t shareLength_ = 0;
     std::int32_t taken_ = 0;
 };

@@ -30,11 +30,15 @@ struct FoundEntry {
     // Where the part of path below its shared entry begins (the folded
     // words are made of that part).
     std::size_t shareLength = 0;
-    // The folded words of the entry, when the pass wants them: one after
-    // another in foldedText, each ending where foldedEnds says. The walking
-    // thread makes them, so that the writing thread only hands them on.
-    std::wstring foldedText{};
-    std::vector<std::size_t> foldedEnds{};
+    // The terms the entry's searched fields get, once made (termsMade, see
+    // EntryTerms.h): the folded words first (foldedTerms of them), then the
+    // terms of the name, one after another in terms, each ending where
+    // termEnds says. The walking thread makes them while the writing thread
+    // is behind, and the writing thread the others.
+    std::wstring terms{};
+    std::vector<std::size_t> termEnds{};
+    std::size_t foldedTerms = 0;
+    bool termsMade = false;
 };
 
 // Batches from the walking thread to the writing thread, in order, with a
@@ -53,11 +57,21 @@ public:
     void cancel();
     // The next batch, waiting for it; nothing once finished and drained.
     std::optional<Batch> pop();
+    // The reader hands back a batch it is done with, and the walk fills it
+    // again: its entries keep their buffers, so that an entry costs the walk
+    // no allocation, nor the reader a free of memory another thread made.
+    void recycle(Batch batch);
+    // A batch handed back, or an empty one when there is none.
+    Batch spare();
+    // How many batches wait for the reader (a hint, read without the lock).
+    std::size_t waiting() const { return waiting_.load(std::memory_order_relaxed); }
 
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> batches_;  // guarded by mutex_, as are the flags
+    std::vector<Batch> spares_;
+    std::atomic<std::size_t> waiting_{0};  // batches_.size(), for waiting()
     bool finished_ = false;
     bool cancelled_ = false;
 };

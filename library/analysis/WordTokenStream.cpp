@@ -5,52 +5,64 @@
 
 namespace lucene::analysis::filename {
 
+void WordTokenStream::start(const TCHAR* text, const std::size_t* ends, std::size_t first, std::size_t last) {
+    text_ = text;
+    ends_ = ends;
+    first_ = first;
+    last_ = last;
+    word_ = first;
+    at_ = first == 0 ? 0 : ends[first - 1];
+}
+
 void WordTokenStream::clear() {
-    text_.clear();
-    ends_.clear();
-    word_ = 0;
-    at_ = 0;
+    ownText_.clear();
+    ownEnds_.clear();
+    start(ownText_.data(), ownEnds_.data(), 0, 0);
 }
 
 void WordTokenStream::add(const std::wstring& word, TCHAR mark) {
     if (mark != 0) {
-        text_ += mark;
+        ownText_ += mark;
     }
-    text_ += word;
-    ends_.push_back(text_.size());
+    ownText_ += word;
+    ownEnds_.push_back(ownText_.size());
+    start(ownText_.data(), ownEnds_.data(), 0, ownEnds_.size());
 }
 
 void WordTokenStream::assign(const std::wstring& text, const std::vector<std::size_t>& ends) {
-    text_.assign(text);
-    ends_.assign(ends.begin(), ends.end());
-    word_ = 0;
-    at_ = 0;
+    ownText_.assign(text);
+    ownEnds_.assign(ends.begin(), ends.end());
+    start(ownText_.data(), ownEnds_.data(), 0, ownEnds_.size());
+}
+
+void WordTokenStream::show(const std::wstring& text, const std::vector<std::size_t>& ends, std::size_t first,
+                           std::size_t last) {
+    last = std::min(last, ends.size());
+    start(text.data(), ends.data(), std::min(first, last), last);
 }
 
 lucene::analysis::Token* WordTokenStream::next(lucene::analysis::Token* token) {
-    while (word_ < ends_.size() && at_ >= ends_[word_]) {
+    while (word_ < last_ && at_ >= ends_[word_]) {
         ++word_;
     }
-    if (word_ >= ends_.size()) {
+    if (word_ >= last_) {
         return nullptr;
     }
     const std::size_t length = std::min<std::size_t>(ends_[word_] - at_, LUCENE_MAX_WORD_LEN);
     token->clear();
     TCHAR* buffer = token->resizeTermBuffer(length + 1);
-    std::copy_n(text_.data() + at_, length, buffer);
+    std::copy_n(text_ + at_, length, buffer);
     buffer[length] = 0;
     token->setTermLength(static_cast<std::int32_t>(length));
     // Offsets in the words as if joined by one blank each.
-    const auto start = static_cast<std::int32_t>(at_ + word_);
+    const std::size_t listStart = first_ == 0 ? 0 : ends_[first_ - 1];
+    const auto start = static_cast<std::int32_t>(at_ - listStart + word_ - first_);
     token->setStartOffset(start);
     token->setEndOffset(start + static_cast<std::int32_t>(length));
     at_ += length;
     return token;
 }
 
-void WordTokenStream::close() {
-    word_ = ends_.size();
-    at_ = text_.size();
-}
+void WordTokenStream::close() { word_ = last_; }
 
 }  // namespace lucene::analysis::filename

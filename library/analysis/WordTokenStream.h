@@ -4,7 +4,9 @@
 // blanks; a word longer than a term may be is cut into pieces of that length
 // (LUCENE_MAX_WORD_LEN), as that analyzer's tokenizer does.
 //
-// One instance serves one writer on one thread.
+// The words are either the stream's own (clear, add, assign) or a part of a
+// caller's list, read where they lie (show). One instance serves one writer
+// on one thread.
 #pragma once
 
 #include <CLucene.h>
@@ -24,16 +26,25 @@ public:
     // Replaces the list with words given one after another in text, each
     // ending where ends says.
     void assign(const std::wstring& text, const std::vector<std::size_t>& ends);
-    bool empty() const { return ends_.empty(); }
+    // Makes the list words first to last (not included) of such a text,
+    // which stays the caller's, unchanged, until the list is replaced.
+    void show(const std::wstring& text, const std::vector<std::size_t>& ends, std::size_t first, std::size_t last);
+    bool empty() const { return word_ >= last_; }
 
     lucene::analysis::Token* next(lucene::analysis::Token* token) override;
     void close() override;
 
 private:
-    std::wstring text_;              // the words, one after another
-    std::vector<std::size_t> ends_;  // where each word ends in text_
-    std::size_t word_ = 0;           // the word next() is in
-    std::size_t at_ = 0;             // where next() goes on in text_
+    void start(const TCHAR* text, const std::size_t* ends, std::size_t first, std::size_t last);
+
+    std::wstring ownText_;              // the words of clear, add and assign
+    std::vector<std::size_t> ownEnds_;
+    const TCHAR* text_ = nullptr;       // the list being read: its text,
+    const std::size_t* ends_ = nullptr; // where each word ends in it,
+    std::size_t first_ = 0;             // its first word
+    std::size_t last_ = 0;              // and the end of its words
+    std::size_t word_ = 0;              // the word next() is in
+    std::size_t at_ = 0;                // where next() goes on in text_
 };
 
 }  // namespace lucene::analysis::filename

@@ -1,7 +1,10 @@
 // The token streams the index writer takes for the searched fields must give
 // exactly the terms of the analyzers they stand in for: FilenameAnalyzer for
 // the names, CLucene's WhitespaceAnalyzer over the folded words.
+#include "library/EntryTerms.h"
+#include "library/LibraryText.h"
 #include "library/analysis/FilenameAnalyzer.h"
+#include "library/analysis/FoldedText.h"
 #include "library/analysis/NameTokenStream.h"
 #include "library/analysis/WordTokenStream.h"
 
@@ -68,6 +71,51 @@ TEST(NameTokenStream, GivesTheFilenameAnalyzersTermsForEveryName) {
         stream.setText(text.c_str(), static_cast<std::int32_t>(text.size()));
         EXPECT_EQ(drain(stream), analyzed(analyzer, text)) << name;
     }
+}
+
+// The walk and the writer make an entry's terms ahead of CLucene; read back
+// through the streams the writer gives it, they must be the analyzers' own.
+// One entry is refilled for every name, as a batch handed back is.
+TEST(EntryTerms, GiveTheNameAnalyzersTermsAndTheFoldedWordsOfTheOwnName) {
+    FilenameAnalyzer analyzer;
+    lyrebox::EntryTerms terms(true);
+    lyrebox::FoundEntry entry;
+    WordTokenStream names;
+    WordTokenStream folded;
+    for (const auto& name : sampleNames()) {
+        if (name.find('/') != std::string::npos) continue;  // no file name holds one
+        entry.path = "/share/Folder W\xC3\xB6rds/" + name + ".mp3";
+        entry.attributes = 0;
+        entry.shareLength = 7;
+        terms(entry);
+        ASSERT_TRUE(entry.termsMade);
+        names.show(entry.terms, entry.termEnds, entry.foldedTerms, entry.termEnds.size());
+        EXPECT_EQ(drain(names), analyzed(analyzer, widen(name))) << name;
+        std::wstring words;
+        std::vector<std::size_t> ends;
+        lucene::analysis::filename::addFoldedWords(name, words, ends);
+        WordTokenStream expected;
+        expected.assign(words, ends);
+        folded.show(entry.terms, entry.termEnds, 0, entry.foldedTerms);
+        EXPECT_EQ(folded.empty(), ends.empty());
+        EXPECT_EQ(drain(folded), drain(expected)) << name;
+    }
+    // A share that is a single file folds its whole name; a directory keeps its dots.
+    entry.path = "/share/Vol.2";
+    entry.attributes = ::platform::FILE_ATTRIBUTE_DIRECTORY;
+    entry.shareLength = 7;
+    terms(entry);
+    names.show(entry.terms, entry.termEnds, entry.foldedTerms, entry.termEnds.size());
+    EXPECT_EQ(drain(names), std::vector<std::wstring>{L"vol.2#1"});
+    entry.path = "/music/Caf\xC3\xA9.flac";
+    entry.attributes = 0;
+    entry.shareLength = 7;
+    lyrebox::EntryTerms plain(false);
+    plain(entry);
+    EXPECT_EQ(entry.foldedTerms, 0u);
+    terms(entry);
+    folded.show(entry.terms, entry.termEnds, 0, entry.foldedTerms);
+    EXPECT_EQ(drain(folded), std::vector<std::wstring>{L"cafe#1"});
 }
 
 std::wstring joined(const std::vector<std::wstring>& words) {

@@ -267,6 +267,37 @@ TEST(EntryChannel, BatchesArriveInOrderAndCancelReleasesAFullChannel) {
     EXPECT_GE(left, EntryChannel::kMaxBatches - 1);
 }
 
+// The pass hands every batch back to be filled again: a refilled batch must
+// hold exactly the new walk's entries, nothing of what it held before.
+TEST(WalkSharedEntries, BatchesHandedBackAreRefilledWithoutTheirOldContents) {
+    test::TempDir tree;
+    for (int i = 0; i < 700; ++i) tree.write("m/" + std::to_string(i) + ".mp3", std::string(i % 7, 'x'));
+    tree.write("m/Sub/inner.ogg");
+    std::atomic<bool> stop{false};
+    const auto walked = [&](EntryChannel& channel) {
+        EXPECT_EQ(walkSharedEntries({tree.file("m")}, playableExtensions(), stop, channel), WalkResult::Complete);
+        std::vector<std::string> seen;
+        while (auto batch = channel.pop()) {
+            for (const auto& entry : *batch) {
+                EXPECT_FALSE(entry.termsMade);
+                EXPECT_TRUE(entry.terms.empty() && entry.termEnds.empty() && entry.foldedTerms == 0);
+                seen.push_back(entry.path + " " + std::to_string(entry.attributes) + " " +
+                               std::to_string(entry.size) + " " + std::to_string(entry.shareLength));
+            }
+        }
+        return seen;
+    };
+    EntryChannel fresh;
+    const auto expected = walked(fresh);
+    ASSERT_EQ(expected.size(), 702u);
+    EntryChannel recycled;
+    for (int i = 0; i < 4; ++i) {
+        const FoundEntry stale{"/stale/old/path.mp3", 0x10, 99, 3, L"oldterm", {3, 7}, 1, true};
+        recycled.recycle(EntryChannel::Batch(EntryChannel::kBatchSize + 100, stale));
+    }
+    EXPECT_EQ(walked(recycled), expected);
+}
+
 TEST(WalkSharedEntries, PrepareSeesEveryEntryInOrderAndItsFailureEndsTheWalk) {
     test::TempDir tree;
     tree.write("m/a.mp3");
@@ -278,14 +309,14 @@ TEST(WalkSharedEntries, PrepareSeesEveryEntryInOrderAndItsFailureEndsTheWalk) {
         const auto result = walkSharedEntries({tree.file("m")}, playableExtensions(), stop, channel,
                                               [&](FoundEntry& entry) {
                                                   prepared.push_back(entry.path);
-                                                  entry.foldedText = L"w";
+                                                  entry.terms = L"w";
                                               });
         EXPECT_EQ(result, WalkResult::Complete);
         const auto batch = channel.pop();
         ASSERT_TRUE(batch);
         ASSERT_EQ(batch->size(), 2u);
         EXPECT_EQ(prepared, (std::vector<std::string>{(*batch)[0].path, (*batch)[1].path}));
-        EXPECT_EQ((*batch)[1].foldedText, L"w");
+        EXPECT_EQ((*batch)[1].terms, L"w");
     }
     // A failure while preparing (out of memory) fails the walk and still
     // finishes the channel, so the writing side never waits for more.
