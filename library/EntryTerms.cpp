@@ -15,6 +15,18 @@ std::string_view indexedName(std::string_view name, std::uint32_t attributes) {
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
+namespace {
+
+// Appends byte text as CLucene text, one character per byte (no sign extension).
+void appendWide(std::string_view bytes, std::wstring& text) {
+    const std::size_t start = text.size();
+    text.resize(start + bytes.size());
+    std::transform(bytes.begin(), bytes.end(), text.begin() + static_cast<std::ptrdiff_t>(start),
+                   [](char byte) { return static_cast<TCHAR>(static_cast<unsigned char>(byte)); });
+}
+
+}  // namespace
+
 void EntryTerms::operator()(FoundEntry& entry) {
     const std::string_view path(entry.path);
     const auto slash = path.rfind('/');
@@ -22,8 +34,6 @@ void EntryTerms::operator()(FoundEntry& entry) {
     const std::string_view name = indexedName(path.substr(baseStart), entry.attributes);
     entry.terms.clear();
     entry.termEnds.clear();
-    // Room for both lists, but for letters spelt longer (ß, æ).
-    entry.terms.reserve(2 * name.size());
     if (foldedWords_) {
         // The folded words come from the part below the share only: a share
         // that is a single file has its whole name there.
@@ -32,16 +42,15 @@ void EntryTerms::operator()(FoundEntry& entry) {
         lucene::analysis::filename::addFoldedWords(own, entry.terms, entry.termEnds);
     }
     entry.foldedTerms = entry.termEnds.size();
-    name_.resize(name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        name_[i] = static_cast<TCHAR>(static_cast<unsigned char>(name[i]));  // one character per byte
-    }
+    name_.clear();
+    appendWide(name, name_);
     names_.setText(name_.c_str(), static_cast<std::int32_t>(name_.size()));
     while (names_.next(&token_) != nullptr) {
         entry.terms.append(token_.termBuffer(), static_cast<std::size_t>(token_.termLength()));
         entry.termEnds.push_back(entry.terms.size());
     }
     names_.close();
+    appendWide(path, entry.terms);  // see widePath
     entry.termsMade = true;
 }
 

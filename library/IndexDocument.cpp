@@ -1,5 +1,6 @@
 #include "library/IndexDocument.h"
 
+#include "library/EntryTerms.h"
 #include "library/LibraryText.h"
 #include "library/analysis/IndexAnalyzer.h"
 
@@ -15,14 +16,6 @@ constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<i
 constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
 // One term, neither analysed nor kept: marks directories for folder searches.
 constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
-
-// Byte text as CLucene text, one character per byte, into a kept buffer.
-void widenInto(std::string_view bytes, std::wstring& text) {
-    text.resize(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text[i] = static_cast<TCHAR>(static_cast<unsigned char>(bytes[i]));  // no sign extension
-    }
-}
 
 // A number's decimal digits as a new value of field (which copies them).
 void setNumber(Field& field, std::uint32_t value) {
@@ -71,7 +64,6 @@ IndexDocument::Shape& IndexDocument::shape(bool folded, bool directory) {
 
 Document& IndexDocument::of(const FoundEntry& entry) {
     nameStream_.show(entry.terms, entry.termEnds, entry.foldedTerms, entry.termEnds.size());
-    widenInto(entry.path, path_);
     bool folded = false;
     if (foldedWords_) {
         foldedStream_.show(entry.terms, entry.termEnds, 0, entry.foldedTerms);
@@ -79,7 +71,7 @@ Document& IndexDocument::of(const FoundEntry& entry) {
     }
     // The marker goes with the folded words: the pass without them has neither.
     Shape& fields = shape(folded, foldedWords_ && isDirectory(entry.attributes));
-    fields.path->setValue(path_.data(), true);
+    fields.path->setValue(const_cast<TCHAR*>(widePath(entry)), true);  // copied, not changed
     setNumber(*fields.attributes, entry.attributes);
     setNumber(*fields.size, entry.size);
     return *fields.document;

@@ -1,5 +1,5 @@
 // The CLucene document of one found entry, as a pass hands it to the index
-// writer. The Document and Field objects and the text buffers are made once
+// writer. The Document and Field objects are made once
 // per pass and refilled for every entry: making fields anew costs a name
 // look-up under a lock and several allocations each. The two searched fields
 // are given to the writer as token streams over the terms that come made with
@@ -45,7 +45,6 @@ private:
 
     bool foldedWords_;
     std::array<Shape, 4> shapes_;
-    std::wstring path_;
     lucene::analysis::filename::WordTokenStream nameStream_;
     lucene::analysis::filename::WordTokenStream foldedStream_;
 };

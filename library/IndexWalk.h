@@ -30,11 +30,13 @@ struct FoundEntry {
     // Where the part of path below its shared entry begins (the folded
     // words are made of that part).
     std::size_t shareLength = 0;
-    // The terms the entry's searched fields get, once made (termsMade, see
-    // EntryTerms.h): the folded words first (foldedTerms of them), then the
-    // terms of the name, one after another in terms, each ending where
-    // termEnds says. The walking thread makes them while the writing thread
-    // is behind, and the writing thread the others.
+    // What the writer hands to CLucene, once made (termsMade, see
+    // EntryTerms.h): the terms of the searched fields, the folded words
+    // first (foldedTerms of them) and then those of the name, one after
+    // another in terms, each ending where termEnds says; after the last, the
+    // path as CLucene text, to the end of terms. The walking thread makes
+    // them while the writing thread is behind, and the writing thread the
+    // others.
     std::wstring terms{};
     std::vector<std::size_t> termEnds{};
     std::size_t foldedTerms = 0;
