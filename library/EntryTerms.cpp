@@ -1,6 +1,7 @@
 #include "library/EntryTerms.h"
 
 #include "library/LibraryText.h"
+#include "library/analysis/FilenameAnalyzer.h"
 #include "library/analysis/FoldedText.h"
 
 #include <algorithm>
@@ -14,18 +15,6 @@ std::string_view indexedName(std::string_view name, std::uint32_t attributes) {
     const auto dot = name.rfind('.');
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
-
-namespace {
-
-// Appends byte text as CLucene text, one character per byte (no sign extension).
-void appendWide(std::string_view bytes, std::wstring& text) {
-    const std::size_t start = text.size();
-    text.resize(start + bytes.size());
-    std::transform(bytes.begin(), bytes.end(), text.begin() + static_cast<std::ptrdiff_t>(start),
-                   [](char byte) { return static_cast<TCHAR>(static_cast<unsigned char>(byte)); });
-}
-
-}  // namespace
 
 void EntryTerms::operator()(FoundEntry& entry) {
     const std::string_view path(entry.path);
@@ -43,14 +32,14 @@ void EntryTerms::operator()(FoundEntry& entry) {
     }
     entry.foldedTerms = entry.termEnds.size();
     name_.clear();
-    appendWide(name, name_);
+    lucene::analysis::filename::appendWidened(name, name_);
     names_.setText(name_.c_str(), static_cast<std::int32_t>(name_.size()));
     while (names_.next(&token_) != nullptr) {
         entry.terms.append(token_.termBuffer(), static_cast<std::size_t>(token_.termLength()));
         entry.termEnds.push_back(entry.terms.size());
     }
     names_.close();
-    appendWide(path, entry.terms);  // see widePath
+    lucene::analysis::filename::appendWidened(path, entry.terms);  // see widePath
     entry.termsMade = true;
 }
 

@@ -1,7 +1,7 @@
-// The terms of an entry's searched fields, made on whichever thread of a
-// pass has time for them (see IndexPass.cpp): the folded
-// words of its own indexed name, each once (the words of the folders above it
-// are the folders' own, found through the index's folder ranges, see
+// What the writer of a pass hands to CLucene for an entry, made on whichever
+// of the pass's threads has time for it (see IndexPass.cpp): the folded words
+// of its own indexed name, each once (the words of the folders above it are
+// the folders' own, found through the index's folder ranges, see
 // FolderRanges.h), the "name" field's terms, exactly as FilenameAnalyzer
 // gives them, and the path as CLucene text.
 //

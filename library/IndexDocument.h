@@ -3,7 +3,7 @@
 // per pass and refilled for every entry: making fields anew costs a name
 // look-up under a lock and several allocations each. The two searched fields
 // are given to the writer as token streams over the terms that come made with
-// the entry (by the walking thread, see EntryTerms.h), so their text is
+// the entry (see EntryTerms.h), so their text is
 // neither copied into the field nor cut here.
 //
 // Fields, in this order: "name" (searched, not kept), "path", "attributes",

@@ -215,10 +215,7 @@ private:
                 }
                 FoundEntry& entry = next();
                 entry.path.assign(path);
-                if (path.empty() || path.back() != '/') {
-                    entry.path += '/';
-                }
-                entry.path += found->d_name;
+                appendPathName(entry.path, found->d_name);
                 if (isDirectory(attributes)) {
                     subdirectories.push_back(
                         Subdirectory{entry.path, DirectoryId{status.st_dev, status.st_ino}, taken_});

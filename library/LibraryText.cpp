@@ -106,8 +106,14 @@ std::string stripTrailingSlashes(const std::string& path) {
 }
 
 std::string joinPath(const std::string& directory, const std::string& name) {
-    if (!directory.empty() && directory.back() == '/') return directory + name;
-    return directory + '/' + name;
+    std::string path = directory;
+    appendPathName(path, name);
+    return path;
+}
+
+void appendPathName(std::string& directory, std::string_view name) {
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    directory += name;
 }
 
 namespace {

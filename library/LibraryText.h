@@ -48,6 +48,8 @@ bool isListable(const platform::FindRecord& item);
 std::string stripTrailingSlashes(const std::string& path);
 // directory + "/" + name, without doubling the slash of the root.
 std::string joinPath(const std::string& directory, const std::string& name);
+// The same, appended to directory in place (a buffer kept between calls).
+void appendPathName(std::string& directory, std::string_view name);
 
 inline constexpr std::string_view kHttpPrefix = "http://";
 inline constexpr std::string_view kSearchPrefix = "search://";

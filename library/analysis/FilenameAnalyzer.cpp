@@ -3,6 +3,8 @@
 #include "library/analysis/FilenameFilter.h"
 #include "library/analysis/FilenameTokenizer.h"
 
+#include <algorithm>
+
 namespace lucene::analysis::filename {
 
 namespace {
@@ -54,11 +56,15 @@ TokenStream* FilenameAnalyzer::reusableTokenStream(const TCHAR* /*fieldName*/,
 
 std::wstring widen(std::string_view bytes) {
     std::wstring text;
-    text.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        text.push_back(static_cast<TCHAR>(c));  // never through (char): no sign extension
-    }
+    appendWidened(bytes, text);
     return text;
+}
+
+void appendWidened(std::string_view bytes, std::wstring& text) {
+    const std::size_t start = text.size();
+    text.resize(start + bytes.size());
+    std::transform(bytes.begin(), bytes.end(), text.begin() + static_cast<std::ptrdiff_t>(start),
+                   [](char byte) { return static_cast<TCHAR>(static_cast<unsigned char>(byte)); });  // no sign extension
 }
 
 std::string narrow(const TCHAR* text, std::size_t length) {

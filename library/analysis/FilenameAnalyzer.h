@@ -33,6 +33,8 @@ std::vector<std::string> analyzeName(lucene::analysis::Analyzer& analyzer, std::
 
 // Byte text <-> CLucene text, one character per byte (values 0-255).
 std::wstring widen(std::string_view bytes);
+// Appends the widened bytes to text (into a buffer kept between calls).
+void appendWidened(std::string_view bytes, std::wstring& text);
 std::string narrow(const TCHAR* text);
 std::string narrow(const TCHAR* text, std::size_t length);
 

@@ -29,12 +29,6 @@ void WordTokenStream::add(const std::wstring& word, TCHAR mark) {
     start(ownText_.data(), ownEnds_.data(), 0, ownEnds_.size());
 }
 
-void WordTokenStream::assign(const std::wstring& text, const std::vector<std::size_t>& ends) {
-    ownText_.assign(text);
-    ownEnds_.assign(ends.begin(), ends.end());
-    start(ownText_.data(), ownEnds_.data(), 0, ownEnds_.size());
-}
-
 void WordTokenStream::show(const std::wstring& text, const std::vector<std::size_t>& ends, std::size_t first,
                            std::size_t last) {
     last = std::min(last, ends.size());

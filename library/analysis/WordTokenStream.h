@@ -4,7 +4,7 @@
 // blanks; a word longer than a term may be is cut into pieces of that length
 // (LUCENE_MAX_WORD_LEN), as that analyzer's tokenizer does.
 //
-// The words are either the stream's own (clear, add, assign) or a part of a
+// The words are either the stream's own (clear, add) or a part of a
 // caller's list, read where they lie (show). One instance serves one writer
 // on one thread.
 #pragma once
@@ -23,11 +23,9 @@ public:
     void clear();
     // Appends one word, with mark in front of it unless mark is 0.
     void add(const std::wstring& word, TCHAR mark = 0);
-    // Replaces the list with words given one after another in text, each
-    // ending where ends says.
-    void assign(const std::wstring& text, const std::vector<std::size_t>& ends);
-    // Makes the list words first to last (not included) of such a text,
-    // which stays the caller's, unchanged, until the list is replaced.
+    // Makes the list words first to last (not included) of words given one
+    // after another in text, each ending where ends says. text and ends stay
+    // the caller's, unchanged, until the list is replaced.
     void show(const std::wstring& text, const std::vector<std::size_t>& ends, std::size_t first, std::size_t last);
     bool empty() const { return word_ >= last_; }
 
@@ -37,7 +35,7 @@ public:
 private:
     void start(const TCHAR* text, const std::size_t* ends, std::size_t first, std::size_t last);
 
-    std::wstring ownText_;              // the words of clear, add and assign
+    std::wstring ownText_;              // the words of clear and add
     std::vector<std::size_t> ownEnds_;
     const TCHAR* text_ = nullptr;       // the list being read: its text,
     const std::size_t* ends_ = nullptr; // where each word ends in it,
