@@ -39,7 +39,6 @@ void EntryTerms::operator()(FoundEntry& entry) {
         entry.termEnds.push_back(entry.terms.size());
     }
     names_.close();
-    lucene::analysis::filename::appendWidened(path, entry.terms);  // see widePath
     entry.termsMade = true;
 }
 

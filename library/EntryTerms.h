@@ -2,8 +2,8 @@
 // of the pass's threads has time for it (see IndexPass.cpp): the folded words
 // of its own indexed name, each once (the words of the folders above it are
 // the folders' own, found through the index's folder ranges, see
-// FolderRanges.h), the "name" field's terms, exactly as FilenameAnalyzer
-// gives them, and the path as CLucene text.
+// FolderRanges.h), and the "name" field's terms, exactly as FilenameAnalyzer
+// gives them.
 //
 // One EntryTerms serves one thread.
 #pragma once
@@ -18,11 +18,6 @@ namespace lyrebox {
 
 // A file's name is cut before its last "."; a directory keeps its whole name.
 std::string_view indexedName(std::string_view name, std::uint32_t attributes);
-
-// The path of an entry whose terms are made, ending in a NUL.
-inline const TCHAR* widePath(const FoundEntry& entry) {
-    return entry.terms.c_str() + (entry.termEnds.empty() ? 0 : entry.termEnds.back());
-}
 
 class EntryTerms {
 public:

@@ -2,6 +2,7 @@
 
 #include "library/EntryTerms.h"
 #include "library/LibraryText.h"
+#include "library/analysis/FilenameAnalyzer.h"
 #include "library/analysis/IndexAnalyzer.h"
 
 namespace lyrebox {
@@ -28,6 +29,17 @@ void setNumber(Field& field, std::uint32_t value) {
     } while (value != 0);
     field.setValue(at, true);
 }
+
+// The bytes of a path, lent to a field for one document: CLucene deletes the
+// array a field is given, but not the bytes this one points to.
+class LentBytes : public lucene::util::ValueArray<uint8_t> {
+public:
+    explicit LentBytes(const std::string& bytes)
+        : ValueArray(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data())), bytes.size()) {}
+    ~LentBytes() override { values = nullptr; }  // before ValueArray's destructor would delete them
+    LentBytes(const LentBytes&) = delete;
+    LentBytes& operator=(const LentBytes&) = delete;
+};
 
 Field* add(Document& document, const TCHAR* name, int config) {
     auto field = std::make_unique<Field>(name, config);
@@ -71,10 +83,26 @@ Document& IndexDocument::of(const FoundEntry& entry) {
     }
     // The marker goes with the folded words: the pass without them has neither.
     Shape& fields = shape(folded, foldedWords_ && isDirectory(entry.attributes));
-    fields.path->setValue(const_cast<TCHAR*>(widePath(entry)), true);  // copied, not changed
+    // The field owns the array from here (CLucene's API), and writes the
+    // bytes without changing them.
+    fields.path->setValue(std::make_unique<LentBytes>(entry.path).release());
     setNumber(*fields.attributes, entry.attributes);
     setNumber(*fields.size, entry.size);
     return *fields.document;
+}
+
+std::string storedPath(const Document& document) {
+    Field* field = document.getField(L"path");
+    if (field == nullptr) {
+        return {};
+    }
+    if (field->isBinary()) {
+        const auto* bytes = field->binaryValue();
+        return bytes == nullptr || bytes->values == nullptr
+                   ? std::string()
+                   : std::string(reinterpret_cast<const char*>(bytes->values), bytes->length);
+    }
+    return lucene::analysis::filename::narrow(field->stringValue());
 }
 
 }  // namespace lyrebox

@@ -8,7 +8,9 @@
 //
 // Fields, in this order: "name" (searched, not kept), "path", "attributes",
 // "size" (kept, not searched), the folded words (searched, not kept; left out
-// when the entry has none) and, for a directory, the "kind" marker. One
+// when the entry has none) and, for a directory, the "kind" marker. The path
+// is kept as its bytes, as the file system gave them: nothing to convert on
+// the way in or out, and names that are not UTF-8 come back exactly. One
 // instance per pass, used by the pass's writing thread only.
 #pragma once
 
@@ -22,6 +24,11 @@
 #include <string>
 
 namespace lyrebox {
+
+// The path an index keeps for a document: its bytes, or, in an index written
+// before paths were kept so, the stored text read back into bytes. Empty when
+// the document has none.
+std::string storedPath(const lucene::document::Document& document);
 
 class IndexDocument {
 public:

@@ -33,8 +33,7 @@ struct FoundEntry {
     // What the writer hands to CLucene, once made (termsMade, see
     // EntryTerms.h): the terms of the searched fields, the folded words
     // first (foldedTerms of them) and then those of the name, one after
-    // another in terms, each ending where termEnds says; after the last, the
-    // path as CLucene text, to the end of terms. The walking thread makes
+    // another in terms, each ending where termEnds says. The walking thread makes
     // them while the writing thread is behind, and the writing thread the
     // others.
     std::wstring terms{};

@@ -1,6 +1,7 @@
 #include "library/LibrarySearcher.h"
 
 #include "library/FoldedSearch.h"
+#include "library/IndexDocument.h"
 #include "library/MappedIndexDirectory.h"
 #include "library/SearchLimits.h"
 #include "library/SearchQuery.h"
@@ -71,7 +72,7 @@ bool readEntry(IndexSearcher& searcher, std::int32_t doc, FileEntry& entry) {
     if (!searcher.doc(doc, document)) {
         return false;
     }
-    entry.path = narrow(document.get(L"path"));
+    entry.path = storedPath(document);
     entry.attributes = static_cast<std::uint32_t>(storedNumber(document, L"attributes"));
     entry.size = storedNumber(document, L"size");
     return true;

@@ -23,7 +23,7 @@ protected:
     // Every document's path and kind, in document order, and the ranges
     // the pass wrote beside them.
     std::vector<Stored> stored(std::optional<FolderRanges>& ranges) {
-        const auto paths = storedValues(L"path");
+        const auto paths = storedPaths();
         const auto attributes = storedValues(L"attributes");
         std::vector<Stored> out;
         for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -130,12 +130,13 @@ TEST(FolderRanges, ItemsBelowTheChosenFoldersUpToTheBound) {
 }
 
 // An index written before the ranges were kept holds each item's folder
-// words with the item, marked, and has no ranges file: searches still find
-// an item by its folders' words.
+// words with the item, marked, and has no ranges file, and keeps its paths
+// as text: searches still find an item by its folders' words, and list the
+// path's bytes.
 TEST_F(FolderRangesTest, AnIndexWithoutRangesFindsItemsByTheirFoldersMarkedWords) {
     using lucene::analysis::filename::kFolderWordMark;
     const std::string band = tree.file("m/Alpha Band");
-    const std::string song = band + "/01 - Morning.mp3";
+    const std::string song = band + "/01 - Morning \xE9t\xE9.mp3";  // Latin-1
     {
         IndexStore store(indexPath());
         std::filesystem::create_directories(store.indexPath());
@@ -146,9 +147,13 @@ TEST_F(FolderRangesTest, AnIndexWithoutRangesFindsItemsByTheirFoldersMarkedWords
         IndexDocument document(true);
         const std::size_t share = tree.file("m").size() + 1;
         using lucene::analysis::filename::widen;
-        // The words as an earlier build wrote them, then the stored path.
-        FoundEntry folder{band, platform::FILE_ATTRIBUTE_DIRECTORY, 0, share, L"alphaband" + widen(band), {5, 9}, 2};
-        writer.addDocument(&document.of(folder));
+        // The words and the path as an earlier build wrote them.
+        const auto asText = [](lucene::document::Document& written, std::wstring path) {
+            written.getField(L"path")->setValue(path.data(), true);
+            return &written;
+        };
+        FoundEntry folder{band, platform::FILE_ATTRIBUTE_DIRECTORY, 0, share, L"alphaband", {5, 9}, 2};
+        writer.addDocument(asText(document.of(folder), widen(band)));
         std::wstring words = L"01morning";
         std::vector<std::size_t> ends{2, 9};
         for (const wchar_t* word : {L"alpha", L"band"}) {
@@ -156,8 +161,8 @@ TEST_F(FolderRangesTest, AnIndexWithoutRangesFindsItemsByTheirFoldersMarkedWords
             words += word;
             ends.push_back(words.size());
         }
-        FoundEntry item{song, platform::FILE_ATTRIBUTE_ARCHIVE, 1000, share, words + widen(song), ends, ends.size()};
-        writer.addDocument(&document.of(item));
+        FoundEntry item{song, platform::FILE_ATTRIBUTE_ARCHIVE, 1000, share, words, ends, ends.size()};
+        writer.addDocument(asText(document.of(item), widen(song)));
         writer.close();
         auto lock = IndexStore::lockOpenClose();
         ASSERT_TRUE(store.publishLocked(std::filesystem::path(target).filename().string()));

@@ -2,6 +2,7 @@
 // pass and to read back what the index holds.
 #pragma once
 
+#include "library/IndexDocument.h"
 #include "library/IndexPass.h"
 #include "library/LibrarySearcher.h"
 #include "library/LibraryText.h"
@@ -49,9 +50,17 @@ protected:
     }
 
     // The stored paths of the current index in document order (the walk order).
-    std::vector<std::string> storedPaths() { return storedValues(L"path"); }
-    // One stored field of every document of the current index, in document order.
+    std::vector<std::string> storedPaths() {
+        return storedDocuments([](const lucene::document::Document& document) { return storedPath(document); });
+    }
+    // One stored text field of every document of the current index, in document order.
     std::vector<std::string> storedValues(const TCHAR* field) {
+        return storedDocuments([field](const lucene::document::Document& document) {
+            return lucene::analysis::filename::narrow(document.get(field));
+        });
+    }
+    template <typename Read>
+    std::vector<std::string> storedDocuments(const Read& read) {
         std::vector<std::string> out;
         auto lock = IndexStore::lockOpenClose();
         const auto current = IndexStore(indexPath()).currentIndexLocked();
@@ -60,7 +69,7 @@ protected:
         for (int32_t i = 0; i < reader->maxDoc(); ++i) {
             lucene::document::Document document;
             reader->document(i, document);
-            out.push_back(lucene::analysis::filename::narrow(document.get(field)));
+            out.push_back(read(document));
         }
         reader->close();
         delete reader;
