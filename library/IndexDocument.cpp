@@ -63,7 +63,9 @@ IndexDocument::Shape& IndexDocument::shape(bool folded, bool directory) {
     made.attributes = add(*document, L"attributes", kStoredField);
     made.size = add(*document, L"size", kStoredField);
     if (folded) {
-        add(*document, lucene::analysis::filename::kFoldedField, kSearchedField)->setValue(&foldedStream_);
+        Field* words = add(*document, lucene::analysis::filename::kFoldedField, kSearchedField);
+        words->setValue(&foldedStream_);
+        words->setOmitNorms(true);  // matched through its postings alone, never scored
     }
     if (directory) {
         auto marker = std::make_unique<Field>(lucene::analysis::filename::kKindField,
