@@ -105,6 +105,10 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
     std::unique_ptr<IndexWriter> writer;
     EntryChannel channel;
     try {
+        // The walk starts first: emptying the idle generation (the unlinking
+        // of a whole index's files) and opening the writer overlap it.
+        std::vector<FolderRange> folders;  // the walking thread's until it is joined
+        WalkThread walk(input, stopRequested, channel, folders);
         {
             auto lock = IndexStore::lockOpenClose();
             // Searchers map the index files they read: every pass writes new
@@ -124,8 +128,6 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             writer->setMergeFactor(kIndexMergeFactor);
             writer->setUseCompoundFile(false);
         }
-        std::vector<FolderRange> folders;  // the walking thread's until it is joined
-        WalkThread walk(input, stopRequested, channel, folders);
         IndexDocument document(input.foldedWords);
         EntryTerms terms(input.foldedWords);
         while (auto batch = channel.pop()) {
