@@ -143,9 +143,11 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
             channel.recycle(std::move(*batch));
         }
         const WalkResult walked = walk.join();
-        if (walked != WalkResult::Complete) {
+        // A stop asked for after the walk ended still ends the pass here:
+        // the walk runs ahead of the writer and may be done before it opens.
+        if (walked != WalkResult::Complete || stopRequested.load()) {
             abandon(writer);
-            return walked == WalkResult::Stopped ? PassResult::Stopped : PassResult::Failed;
+            return walked == WalkResult::Failed ? PassResult::Failed : PassResult::Stopped;
         }
         if (input.afterWalk) {
             input.afterWalk();
