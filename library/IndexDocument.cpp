@@ -15,8 +15,9 @@ using lucene::document::Field;
 // "name" is searched but not kept; the other fields are kept but not searched.
 constexpr int kSearchedField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
 constexpr int kStoredField = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
-// One term, neither analysed nor kept: marks directories for folder searches.
-constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED);
+// One term, neither analysed nor kept, nor scored (no norms): marks
+// directories for folder searches, which read its postings alone.
+constexpr int kMarkerField = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_NONORMS);
 
 // A number's decimal digits as a new value of field (which copies them).
 void setNumber(Field& field, std::uint32_t value) {
