@@ -3,6 +3,7 @@
 #include "library/SearchLimits.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
 namespace lyrebox {
@@ -16,6 +17,15 @@ bool isBlank(char c) {
 bool isWordByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
+}
+
+// True when text[at, at + 4) are four hexadecimal digits.
+bool fourHexDigits(const std::string& text, std::size_t at) {
+    if (text.size() < at + 4) {
+        return false;
+    }
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at), text.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 // True when text[end - 4, end) is the word "name" on its own.
@@ -44,6 +54,9 @@ std::optional<std::string> prepareQuery(const std::string& query) {
             if (i + 1 == text.size()) {
                 text[i] = ' ';  // escapes nothing
                 break;
+            }
+            if (text[i + 1] == 'u' && !fourHexDigits(text, i + 2)) {
+                return std::nullopt;  // a character code cut short
             }
             ++i;  // the next character is literal
             continue;

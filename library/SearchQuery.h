@@ -12,7 +12,10 @@ namespace lyrebox {
 // Refused: a "(" nested deeper than kMaxQueryNesting (the parser recurses per
 // level, and connection threads have small stacks), one left unclosed, or a
 // quoted phrase left open (on these syntax errors the parser leaks the
-// clauses it built before them, a group's in particular).
+// clauses it built before them, a group's in particular), or a "\u" without
+// four hexadecimal digits after it (the parser takes "\u" for the start of a
+// character code, fails on a shorter one, and leaks the term it was reading
+// when the term ends in "*").
 //
 // Changed everywhere: a NUL byte becomes a blank (it separates words in
 // names too, and the parser would end the query there); so does a "\" at the

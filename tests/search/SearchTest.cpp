@@ -125,6 +125,14 @@ TEST(PrepareQuery, SignsFieldsAndBrackets) {
         // An escape with nothing after it is dropped; an open phrase is refused.
         {"(a) \\", "(a)  "},
         {"(a) \"b", std::nullopt},
+        // "\u" starts a character code of four hexadecimal digits; a shorter
+        // one is refused (the parser leaked the prefix term it was in).
+        {"\\u*", std::nullopt},
+        {"ab\\u00*", std::nullopt},
+        {"\\uZZZZ x", std::nullopt},
+        {"\"a \\u1\"", std::nullopt},
+        {"\\u00e9t\\u00E9*", "\\u00e9t\\u00E9*"},
+        {"\\\\u12 \\U1*", "\\\\u12 \\U1*"},
     };
     for (const auto& [query, expected] : cases) {
         EXPECT_EQ(prepareQuery(query), expected) << query;
@@ -164,6 +172,8 @@ TEST_F(SearchTest, RejectedOrEmptyQueriesFindNothing) {
     }
     EXPECT_EQ(find("foo").size(), 1u);
     EXPECT_EQ(find("foo)").size(), 1u);  // a stray closing bracket separates words
+    EXPECT_TRUE(find("fo\\u6*").empty());     // a character code cut short
+    EXPECT_EQ(find("\\u0066oo").size(), 1u);  // a whole one is the character
 }
 
 TEST_F(SearchTest, DeeplyNestedQueriesAreRefusedBeforeParsing) {
