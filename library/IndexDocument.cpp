@@ -1,6 +1,5 @@
 #include "library/IndexDocument.h"
 
-#include "library/EntryTerms.h"
 #include "library/LibraryText.h"
 #include "library/analysis/FilenameAnalyzer.h"
 #include "library/analysis/IndexAnalyzer.h"

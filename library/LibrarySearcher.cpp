@@ -13,7 +13,6 @@ namespace lyrebox {
 
 namespace {
 
-using lucene::analysis::filename::narrow;
 using lucene::analysis::filename::widen;
 using lucene::document::Document;
 using lucene::queryParser::QueryParser;
