@@ -2,6 +2,7 @@
 
 #include "library/FolderRanges.h"
 #include "library/LibraryText.h"
+#include "platform/DirectoryEntries.h"
 #include "platform/DirectorySearch.h"
 
 #include <dirent.h>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <memory>
 
 namespace lyrebox {
 
@@ -114,23 +114,20 @@ std::uint32_t attributesOf(const struct stat& status) {
 }
 
 // A link to a file counts only when its final target has a playable name too.
-bool linkTargetIsPlayable(int directoryFd, const dirent* found, const std::set<std::string>& extensions) {
-    if (found->d_type != DT_LNK && found->d_type != DT_UNKNOWN) {
+bool linkTargetIsPlayable(int directoryFd, const platform::DirectoryEntry& found,
+                          const std::set<std::string>& extensions) {
+    if (found.type != DT_LNK && found.type != DT_UNKNOWN) {
         return true;
     }
     struct stat link {};
-    if (::fstatat(directoryFd, found->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode)) {
+    if (::fstatat(directoryFd, found.name, &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode)) {
         return true;
     }
     std::error_code error;
     const auto target = std::filesystem::canonical(
-        std::filesystem::path("/proc/self/fd") / std::to_string(directoryFd) / found->d_name, error);
+        std::filesystem::path("/proc/self/fd") / std::to_string(directoryFd) / found.name, error);
     return !error && extensions.count(fileExtension(target.filename().string())) != 0;
 }
-
-struct DirCloser {
-    void operator()(DIR* directory) const { ::closedir(directory); }
-};
 
 class Walker {
 public:
@@ -187,18 +184,18 @@ private:
         }
         std::vector<Subdirectory> subdirectories;
         {
-            std::unique_ptr<DIR, DirCloser> directory(::opendir(path.empty() ? "/" : path.c_str()));
-            if (!directory) {
+            platform::DirectoryEntries directory(path.empty() ? "/" : path.c_str(), listing_);
+            if (!directory.valid()) {
                 return;
             }
-            const int fd = ::dirfd(directory.get());
-            while (const dirent* found = ::readdir(directory.get())) {
-                if (!mayBeKept(WalkItem{found->d_name, found->d_type}, extensions_)) {
+            const int fd = directory.fd();
+            while (const auto found = directory.next()) {
+                if (!mayBeKept(WalkItem{found->name, found->type}, extensions_)) {
                     continue;
                 }
                 struct stat status {};
-                if (::fstatat(fd, found->d_name, &status, 0) != 0 &&
-                    ::fstatat(fd, found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (::fstatat(fd, found->name, &status, 0) != 0 &&
+                    ::fstatat(fd, found->name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
                     continue;
                 }
                 // Regular files and folders only: a FIFO, socket or device
@@ -207,15 +204,15 @@ private:
                     continue;
                 }
                 const std::uint32_t attributes = attributesOf(status);
-                if (!isKept(found->d_name, attributes, extensions_)) {
+                if (!isKept(found->name, attributes, extensions_)) {
                     continue;
                 }
-                if (!isDirectory(attributes) && !linkTargetIsPlayable(fd, found, extensions_)) {
+                if (!isDirectory(attributes) && !linkTargetIsPlayable(fd, *found, extensions_)) {
                     continue;
                 }
                 FoundEntry& entry = next();
                 entry.path.assign(path);
-                appendPathName(entry.path, found->d_name);
+                appendPathName(entry.path, found->name);
                 if (isDirectory(attributes)) {
                     subdirectories.push_back(
                         Subdirectory{entry.path, DirectoryId{status.st_dev, status.st_ino}, taken_});
@@ -270,6 +267,9 @@ private:
     EntryChannel& channel_;
     const std::function<void(FoundEntry&)>& prepare_;
     std::vector<FolderRange>* folders_;
+    // Lent to each directory's listing in turn: a directory is read whole
+    // before the walk goes below it.
+    std::vector<char> listing_ = std::vector<char>(platform::DirectoryEntries::kBufferBytes);
     EntryChannel::Batch batch_;  // its first used_ entries are taken
     std::size_t used_ = 0;
     std::size_t shareLength_ = 0;
