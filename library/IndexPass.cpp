@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -152,17 +153,24 @@ PassResult runIndexPass(const IndexStore& store, const PassInput& input,
         if (input.afterWalk) {
             input.afterWalk();
         }
+        // The folder ranges are whole once the walk is: they are written
+        // (and synced) while CLucene writes the postings, off the pass's
+        // last stretch. CLucene cleans up only files named as its own, which
+        // this one is not; the generation is not yet current, so no searcher
+        // opens it meanwhile.
+        std::future<bool> rangesWritten;
+        if (input.foldedWords) {
+            rangesWritten = std::async(std::launch::async, [&folders, &target] {
+                return FolderRanges(std::move(folders)).write((std::filesystem::path(target) / kFolderRangesFile).string());
+            });
+        }
         writer->optimize();
         {
             auto lock = IndexStore::lockOpenClose();
             writer->close();
             writer.reset();
         }
-        // Beside the closed index, where its writer can no longer take it
-        // for a file of its own to clean up; the generation is not yet
-        // current, so no searcher opens it meanwhile.
-        if (input.foldedWords &&
-            !FolderRanges(std::move(folders)).write((std::filesystem::path(target) / kFolderRangesFile).string())) {
+        if (rangesWritten.valid() && !rangesWritten.get()) {
             return PassResult::Failed;
         }
         auto lock = IndexStore::lockOpenClose();

@@ -106,6 +106,26 @@ TEST_F(FolderRangesTest, TheFileReadsBackAndADamagedOneIsRefused) {
     EXPECT_TRUE(damaged(bytes.substr(0, 8)));  // no folders at all
 }
 
+// The ranges are written while CLucene finishes the index: a pass whose
+// ranges cannot be written fails, and searches keep the index before it,
+// which finds folders plus titles as it did.
+TEST_F(FolderRangesTest, APassWhoseRangesCannotBeWrittenFailsAndKeepsThePreviousIndex) {
+    tree.write("m/Alpha Band/01 - Morning.mp3");
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published);
+    tree.write("m/Alpha Band/02 - Evening.mp3");
+    PassInput input;
+    input.dirs = {tree.file("m")};
+    input.extensions = playableExtensions();
+    input.afterWalk = [&] {  // a folder where the file goes
+        std::filesystem::create_directory(std::filesystem::path(IndexStore(indexPath()).idleIndex()) / kFolderRangesFile);
+    };
+    EXPECT_EQ(passWith(input), PassResult::Failed);
+    EXPECT_EQ(paths(find("alpha morn")), std::vector<std::string>{tree.file("m/Alpha Band/01 - Morning.mp3")});
+    EXPECT_TRUE(find("alpha evening").empty());
+    ASSERT_EQ(pass({tree.file("m")}), PassResult::Published) << "the next pass replaces the idle generation";
+    EXPECT_EQ(find("alpha evening").size(), 1u);
+}
+
 TEST(FolderRanges, ItemsBelowTheChosenFoldersUpToTheBound) {
     // Folder 0 holds 2 to 9; inside it folder 2 holds 4 to 6; folder 1 holds 10 and 11.
     const FolderRanges ranges({{0, 2, 10}, {1, 10, 12}, {2, 4, 7}});
