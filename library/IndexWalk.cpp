@@ -204,7 +204,8 @@ private:
                     continue;
                 }
                 const std::uint32_t attributes = attributesOf(status);
-                if (!isKept(found->name, attributes, extensions_)) {
+                // A regular file's name has passed mayBeKept already.
+                if (found->type != DT_REG && !isKept(found->name, attributes, extensions_)) {
                     continue;
                 }
                 if (!isDirectory(attributes) && !linkTargetIsPlayable(fd, *found, extensions_)) {
