@@ -1,6 +1,7 @@
 #include "library/AutoIndexer.h"
 
 #include "library/LibraryText.h"
+#include "platform/DirectoryEntries.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,10 +27,6 @@ constexpr std::uint32_t kWatchedEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                          IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 // While a pass is due but another runs, how often to look again.
 constexpr std::chrono::milliseconds kRetryWhileRunning{100};
-
-struct DirCloser {
-    void operator()(DIR* directory) const { ::closedir(directory); }
-};
 
 bool isDirectoryPath(const std::string& path) {
     struct stat status {};
@@ -112,20 +109,21 @@ private:
             return;
         }
         if (!paths_.emplace(wd, path).second) return;  // already watched (a link back up the tree)
-        std::unique_ptr<DIR, DirCloser> directory(::opendir(path.c_str()));
-        if (!directory) return;
         std::vector<std::string> subdirectories;
-        while (const dirent* item = ::readdir(directory.get())) {
-            const std::string_view name = item->d_name;
-            if (name == "." || name == "..") continue;
-            if (item->d_type == DT_DIR) {
-                subdirectories.push_back(joinPath(path, item->d_name));
-            } else if (item->d_type == DT_LNK || item->d_type == DT_UNKNOWN) {
-                std::string itemPath = joinPath(path, item->d_name);
-                if (isDirectoryPath(itemPath)) subdirectories.push_back(std::move(itemPath));
+        {
+            platform::DirectoryEntries directory(path.c_str(), listing_);
+            if (!directory.valid()) return;
+            while (const auto item = directory.next()) {
+                const std::string_view name = item->name;
+                if (name == "." || name == "..") continue;
+                if (item->type == DT_DIR) {
+                    subdirectories.push_back(joinPath(path, item->name));
+                } else if (item->type == DT_LNK || item->type == DT_UNKNOWN) {
+                    std::string itemPath = joinPath(path, item->name);
+                    if (isDirectoryPath(itemPath)) subdirectories.push_back(std::move(itemPath));
+                }
             }
         }
-        directory.reset();
         for (const auto& subdirectory : subdirectories) addTree(subdirectory);
     }
 
@@ -134,6 +132,9 @@ private:
     int fd_ = -1;
     bool limitReached_ = false;
     std::unordered_map<int, std::string> paths_;
+    // Lent to each folder's listing in turn: a folder is read whole before
+    // the folders below it are watched.
+    std::vector<char> listing_ = std::vector<char>(platform::DirectoryEntries::kBufferBytes);
 };
 
 AutoIndexer::AutoIndexer(Indexer& indexer, std::string indexPath)
